@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The test command: installs what a fresh Debian 12 machine lacks, builds and
+# runs every test. With --sanitize the same suite runs in a separate build
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+mode=plain
+[ "${1:-}" = "--sanitize" ] && mode=sanitize
+
+bash scripts/deps.sh
+
+jobs=$(nproc)
+if [ "$mode" = sanitize ]; then
+  dir=build/asan
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPI_SANITIZE=ON
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+else
+  dir=build/test
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$dir" -j "$jobs"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$dir" --output-on-failure -j "$jobs"
