@@ -15,6 +15,7 @@ if [ "$mode" = sanitize ]; then
   dir=build/asan
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPI_SANITIZE=ON
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+  export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 else
   dir=build/test
