@@ -16,6 +16,7 @@
 // -fexec-charset=CP936), so "没找到！" here is already the program's bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -105,9 +106,17 @@ class Bytes {
   void Append(const std::uint8_t* p, int n) {
     if (n > 0) b_.insert(b_.end(), p, p + n);
   }
-  void Append(const Bytes& more) { b_.insert(b_.end(), more.b_.begin(), more.b_.end()); }
+  void Append(const Bytes& more) {
+    if (&more == this) {
+      ByteStorage copy = more.b_;
+      b_.insert(b_.end(), copy.begin(), copy.end());
+    } else {
+      b_.insert(b_.end(), more.b_.begin(), more.b_.end());
+    }
+  }
 
   friend bool operator==(const Bytes& a, const Bytes& b) { return a.b_ == b.b_; }
+  friend Bytes BlankBytes(int n);
 
  private:
   ByteStorage b_;
@@ -210,7 +219,7 @@ Bytes ConcatBytes(const Bytes& first, const More&... more) {
 
 template <class... More>
 int BitOr(int x, int y, More... more) {
-  return (x | y | ... | more);
+  return ((x | y) | ... | static_cast<int>(more));
 }
 
 // ---- Arrays ---------------------------------------------------------------
@@ -234,13 +243,15 @@ Text FatalErrorText(int code, const Text& message, int routine, int place);
 using MessageBoxFn = void (*)(const Text& text, const Text& caption);
 void SetFatalMessageBox(MessageBoxFn show);
 
+// Stops the program because `bytes` bytes of storage could not be obtained.
+[[noreturn]] void FatalOutOfMemory(std::size_t bytes);
+
 template <class T>
 T* FatalAllocator<T>::allocate(std::size_t n) {
+  // A count whose byte size does not fit in size_t cannot be obtained either.
+  if (n > static_cast<std::size_t>(-1) / sizeof(T)) FatalOutOfMemory(static_cast<std::size_t>(-1));
   void* p = ::operator new(n * sizeof(T), std::nothrow);
-  if (!p) {
-    std::string count = std::to_string(n * sizeof(T));
-    FatalError(0, Concat("分配 ", count, " 字节内存失败!"), 0, 0);
-  }
+  if (!p) FatalOutOfMemory(n * sizeof(T));
   return static_cast<T*>(p);
 }
 
@@ -260,5 +271,11 @@ Text TextBefore(const Text& text, const Text& delimiter, int start = 0, bool ign
 // call; a zero byte ends the result; characters code page 936 lacks and
 // invalid sequences come out as "?".
 Text Utf8ToCp936(const Bytes& utf8);
+
+// A code page 936 text as UTF-8, for a terminal or a user interface that
+// speaks UTF-8. Bytes that do not form a code page 936 character (a lone
+// lead byte, 0xFF, a lead byte with an unfit second byte) each come out as
+// "?"; the euro sign 0x80 becomes U+20AC.
+std::string Cp936ToUtf8(const Text& text);
 
 }  // namespace pl
