@@ -94,7 +94,8 @@ class Bytes {
  public:
   Bytes() = default;
   Bytes(std::string_view bytes) : b_(bytes.begin(), bytes.end()) {}  // NOLINT
-  Bytes(const std::uint8_t* p, int n) : b_(p, p + (n > 0 ? n : 0)) {}
+  // n bytes from p; a null p or n <= 0 gives the empty value.
+  Bytes(const std::uint8_t* p, int n) : b_(p, p + (p && n > 0 ? n : 0)) {}
 
   int size() const { return static_cast<int>(b_.size()); }
   bool empty() const { return b_.empty(); }
@@ -104,7 +105,7 @@ class Bytes {
   std::string_view view() const { return {reinterpret_cast<const char*>(b_.data()), b_.size()}; }
   // Appends in place, without copying what is already held.
   void Append(const std::uint8_t* p, int n) {
-    if (n > 0) b_.insert(b_.end(), p, p + n);
+    if (p && n > 0) b_.insert(b_.end(), p, p + n);
   }
   void Append(const Bytes& more) {
     if (&more == this) {
@@ -268,8 +269,10 @@ Text TextBefore(const Text& text, const Text& delimiter, int start = 0, bool ign
 // ---- Code pages -----------------------------------------------------------
 
 // UTF-8 bytes to a code page 936 text. Empty input: empty text, no conversion
-// call; a zero byte ends the result; characters code page 936 lacks and
-// invalid sequences come out as "?".
+// call; a zero byte ends the result; a byte order mark is converted like any
+// other character. Characters code page 936 lacks come out as "?" for each
+// of their UTF-16 units (so "??" beyond U+FFFF), and each invalid sequence
+// (its longest valid beginning, or one stray byte) as one "?".
 Text Utf8ToCp936(const Bytes& utf8);
 
 // A code page 936 text as UTF-8, for a terminal or a user interface that

@@ -306,6 +306,10 @@ TEST(BytesOps, ConversionsCopy) {
   copy.Append(reinterpret_cast<const std::uint8_t*>("z"), 1);
   EXPECT_EQ(b, Bytes("a\xB0"));
   EXPECT_EQ(ToText("ab"), Text("ab"));
+  EXPECT_TRUE(Bytes(nullptr, 3).empty());
+  Bytes kept("k");
+  kept.Append(nullptr, 2);
+  EXPECT_EQ(kept, Bytes("k"));
 }
 
 TEST(ArrayOps, AppendCopiesAndNumbersFromOne) {
