@@ -1,0 +1,82 @@
+// mapped_file.h: read-only and read-write memory maps of whole files, and the
+// digits file the service answers from.
+//
+//   std::string error;
+//   auto digits = pisvc::DigitsFile::Open("pi-digits.txt", error);
+//   if (!digits) { std::cerr << error << "\n"; }
+//   std::string_view d = digits->digits();   // "14159265358979..."
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pisvc {
+
+// A whole file mapped into memory. Moves, never copies; unmaps on destruction.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  MappedFile(MappedFile&& other) noexcept;
+  MappedFile& operator=(MappedFile&& other) noexcept;
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  ~MappedFile();
+
+  // Maps an existing file read-only. An empty file maps to an empty view.
+  static std::optional<MappedFile> OpenRead(const std::string& path, std::string& error);
+  // Creates (or truncates) `path` at `size` bytes of zeros and maps it for
+  // writing; what is written lands in the file.
+  static std::optional<MappedFile> CreateWrite(const std::string& path, std::uint64_t size,
+                                               std::string& error);
+
+  const char* data() const { return static_cast<const char*>(addr_); }
+  char* writable() { return static_cast<char*>(addr_); }
+  std::uint64_t size() const { return size_; }
+  std::string_view view() const { return {data(), static_cast<std::size_t>(size_)}; }
+
+  // Writes dirty pages to the file and waits for the disk (for a written map).
+  bool Sync(std::string& error);
+
+ private:
+  void Reset();
+  void* addr_ = nullptr;
+  std::uint64_t size_ = 0;
+  int fd_ = -1;
+};
+
+// The digits of pi after the decimal point, read from a digits file: plain
+// ASCII digits ("14159..."), or a text that begins "3." followed by them, as
+// other pi programs write them. White space at the end (a final newline) is
+// not counted. Anything else that is not a digit makes the file invalid.
+class DigitsFile {
+ public:
+  // Maps the file and finds where the digits start and end. Checking every
+  // byte is left to Validate(), which the index build runs; the checksum kept
+  // in the index covers the file afterwards.
+  static std::optional<DigitsFile> Open(const std::string& path, std::string& error);
+
+  std::string_view digits() const { return digits_; }
+  std::uint64_t count() const { return digits_.size(); }
+  std::uint64_t file_size() const { return file_.size(); }
+  std::uint64_t offset() const { return offset_; }
+  const std::string& path() const { return path_; }
+
+  // True when every counted byte is a digit; else sets `error` to a sentence
+  // naming the first offending place.
+  bool Validate(int threads, std::string& error) const;
+
+ private:
+  MappedFile file_;
+  std::string path_;
+  std::string_view digits_;
+  std::uint64_t offset_ = 0;
+};
+
+// A 64-bit checksum of bytes, the same whatever the number of threads used:
+// the bytes are hashed in fixed blocks, and the block hashes are combined in
+// order.
+std::uint64_t Checksum(std::string_view bytes, int threads);
+
+}  // namespace pisvc
