@@ -151,6 +151,9 @@ class HeaderList {
   std::vector<std::string> names_;
 };
 
+// An answer's header text may be this long; any longer is no answer.
+constexpr std::size_t kMaxHeaderBytes = 1 << 20;
+
 double MonotonicSeconds() {
   timespec t{};
   clock_gettime(CLOCK_MONOTONIC, &t);
@@ -163,6 +166,7 @@ struct Transfer {
   Bytes* body;
   std::string* raw_headers;
   double idle_limit_s;
+  int max_body;
   bool connected = false;
   double last_activity = 0;
   curl_off_t last_received = 0;
@@ -172,6 +176,7 @@ struct Transfer {
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
   const std::size_t n = size * count;
   Transfer& t = *static_cast<Transfer*>(user);
+  if (n > static_cast<std::size_t>(t.max_body - t.body->size())) return 0;  // ends the transfer as failed
   t.body->Append(reinterpret_cast<const std::uint8_t*>(data), static_cast<int>(n));
   t.last_activity = MonotonicSeconds();
   return n;
@@ -206,6 +211,7 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
   std::string& raw = *t.raw_headers;
   const std::string_view line(data, n);
   if (line.substr(0, 5) == "HTTP/") raw.clear();
+  if (raw.size() + n > kMaxHeaderBytes) return 0;  // ends the transfer as failed
   raw.append(line);
   return n;
 }
@@ -291,7 +297,7 @@ bool CurlLayer::Send(HttpHandle request, const Text& headers, int headers_length
   const Connection& c = r->connection;
   const bool secure = (r->flags & inet::INTERNET_FLAG_SECURE) != 0;
   std::string url = secure ? "https://" : "http://";
-  const bool ipv6 = c.host.view().find(':') != std::string_view::npos;
+  const bool ipv6 = c.host.view().find(':') != std::string_view::npos && c.host.view().front() != '[';
   url += ipv6 ? "[" + c.host.str() + "]" : c.host.str();
   url += ":" + std::to_string(c.port);
   url += r->path.str();
@@ -363,7 +369,8 @@ bool CurlLayer::Send(HttpHandle request, const Text& headers, int headers_length
   header_list.Suppress("Expect");
   api.easy_setopt(easy, CURLOPT_HTTPHEADER, header_list.get());
 
-  Transfer transfer{&r->body, &r->raw_headers, static_cast<double>(settings_.receive_timeout_s)};
+  Transfer transfer{&r->body, &r->raw_headers, static_cast<double>(settings_.receive_timeout_s),
+                    settings_.max_body_bytes};
   api.easy_setopt(easy, CURLOPT_PREREQFUNCTION, &OnConnected);
   api.easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
   api.easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);

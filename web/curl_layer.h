@@ -27,7 +27,9 @@
 //   User-Agent (when the block has none) and Content-Length, never an Accept,
 //   Content-Type or Expect line of its own. Lines without a name and colon
 //   are not header lines and are not sent.
-// - The body is received while Send runs and handed out by Read.
+// - The body is received while Send runs and handed out by Read. A body
+//   longer than max_body_bytes, or a header text over 1 MiB, fails the
+//   request rather than being cut short.
 #pragma once
 
 #include <map>
@@ -44,6 +46,7 @@ struct CurlLayerSettings {
   long connect_timeout_ms = 60000;  // the time allowed to connect
   long receive_timeout_s = 30;      // the time allowed without a received byte
   long max_redirects = 10;
+  int max_body_bytes = 0x7FFFFFFF;  // a longer body fails the request: sizes are 32-bit
 };
 
 class CurlLayer final : public HttpLayer {

@@ -12,6 +12,11 @@
 //   o.cookies = &jar;
 //   o.received_headers = &raw_headers;
 //   pl::Bytes answer = pl::FetchPage(url, o);
+//
+// The URL alone makes a GET with the default agent "Mozilla/4.0 (compatible;
+// MSIE 9.0; Windows NT 6.1)", a direct connection, the process's cookie store
+// and the header block "Accept: */*", "\r\nReferer: " + url,
+// "\r\nAccept-Language: zh-cn".
 #pragma once
 
 #include "text/text.h"
@@ -24,23 +29,43 @@ class HttpLayer;  // http_layer.h
 // the cookies argument is "supplied" exactly when its pointer is not null,
 // whatever text it points to.
 struct FetchOptions {
-  int method = 0;                      // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT
-  Text body_text;                      // body as text, used when the body bytes are empty
-  Text* cookies = nullptr;             // in-out: cookie text to send; receives the merged cookies
-  Text* received_cookies = nullptr;    // out: the cookies the answer set
-  Text headers;                        // the caller's header block
-  Text* received_headers = nullptr;    // out: the raw header text of the answer
+  // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT;
+  // any other value is GET.
+  int method = 0;
+  // The body as text, used when the body bytes are empty. A GET sends no
+  // body whatever these hold.
+  Text body_text;
+  // In-out. Supplied: the request uses no cookie store; a non-empty text goes
+  // out in a Cookie line ("\r\nCookie: " + text, or "\r\n" + text when it
+  // holds "Cookie:"); with merge_cookies it receives the merged cookies.
+  // Omitted: the process's cookie store sends and keeps cookies.
+  Text* cookies = nullptr;
+  // Out: the cookies the answer set ("Set-Cookie: " lines, first name=value
+  // of each, joined by "; "), or the merged cookies when merging ran.
+  Text* received_cookies = nullptr;
+  // The caller's header block, lines separated by CR LF; never changed.
+  // A User-Agent line in it names the agent.
+  Text headers;
+  // Out: the answer's raw header text, the status line and each header line
+  // ended by CR LF, whatever its length.
+  Text* received_headers = nullptr;
   bool no_redirect = false;            // do not follow redirections
-  Bytes* body_bytes = nullptr;         // in-out: body as bytes; receives the converted body text
-  Text proxy;                          // empty: a direct connection
-  bool merge_cookies = true;
-  bool add_default_headers = true;
-  bool normalize_headers = true;
+  // In-out: the body as bytes (zeros allowed). When empty and a body is sent,
+  // it receives the body text's bytes.
+  Bytes* body_bytes = nullptr;
+  // Empty: a direct connection. Otherwise "host:port" of the proxy.
+  Text proxy;
+  bool merge_cookies = true;           // merge received cookies into *cookies
+  bool add_default_headers = true;     // add Accept, Referer, Accept-Language (and Content-Type for POST)
+  bool normalize_headers = true;       // pass the block through NormalizeHeaders first
 };
 
 // Performs the request through the process's HTTP layer (libcurl, bound by
-// name on first use). Returns the body; empty when the request failed, in
-// which case the out-arguments keep the caller's values.
+// name on first use). Returns the body; empty when the answer has none or
+// the request failed. A request fails when no session, connection or request
+// can be opened, when nothing answers, or when the body cannot be read to
+// its end; the out-arguments then keep the caller's values. Any status
+// (a redirection not followed, an error page) is an answer.
 Bytes FetchPage(const Text& url, const FetchOptions& options = {});
 
 // The same over a given layer (a recording fake in tests).

@@ -38,9 +38,20 @@ Text HostWithPort(const Text& url) {
   return ToLower(TextMid(url, span.begin + 1, span.end - span.begin));
 }
 
+// Where the ":" before the port stands in a host, or -1: the first ":" (or,
+// for PortOf, the last), except in a bracketed IPv6 literal ("[::1]:8080"),
+// whose own colons never start a port: there only a ":" after the "]" does.
+int PortColon(const Text& host, bool last) {
+  if (TextLeft(host, 1) == Text("[")) {
+    const int close = FindText(host, "]");
+    if (close != -1) return FindText(host, ":", close + 1);
+  }
+  return last ? FindTextReverse(host, ":") : FindText(host, ":");
+}
+
 Text CutPort(const Text& host, bool keep_port) {
   if (keep_port) return host;
-  const int colon = FindText(host, ":");
+  const int colon = PortColon(host, false);
   return colon == -1 ? host : TextLeft(host, colon - 1);
 }
 
@@ -75,7 +86,7 @@ Text HostOf(const Text& url, bool domain_only, bool keep_port, std::optional<int
 
 int PortOf(const Text& url) {
   const Text h = HostOf(url, false, true);
-  const int c = FindTextReverse(h, ":");
+  const int c = PortColon(h, true);
   if (c == -1) return ToLower(TextLeft(url, 5)) == Text("https") ? 443 : 80;
   return ToInt(TextRight(h, TextLength(h) - c));
 }

@@ -29,7 +29,8 @@ namespace pl {
 // of 0 or less count as 0.
 // Either way a ":" and port after the host are cut off unless keep_port; a
 // port still attached to the last label counts as part of it when reducing.
-// An empty URL gives the empty host.
+// An IPv6 literal keeps its brackets ("http://[::1]:8080/" -> "[::1]"), and
+// only a ":" after its "]" starts a port. An empty URL gives the empty host.
 Text HostOf(const Text& url, bool domain_only = false, bool keep_port = false,
             std::optional<int> levels = std::nullopt);
 

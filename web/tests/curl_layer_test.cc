@@ -201,6 +201,15 @@ TEST_F(RealServer, FailedRequestsLeaveTheOutArgumentsAlone) {
     EXPECT_EQ(cookies, Text("kept")) << url;
     EXPECT_TRUE(body_bytes.empty()) << url;
   }
+
+  // A body over the layer's limit is not cut short: the request fails.
+  CurlLayerSettings small;
+  small.max_body_bytes = 2999;
+  CurlLayer small_layer(small);
+  EXPECT_TRUE(FetchPage(servers_.HttpUrl("/bytes"), {}, small_layer).empty());
+  small.max_body_bytes = 3000;
+  CurlLayer exact_layer(small);
+  EXPECT_EQ(FetchPage(servers_.HttpUrl("/bytes"), {}, exact_layer).size(), 3000);
 }
 
 TEST_F(RealServer, HttpsAcceptsASelfSignedCertificateForAnotherName) {

@@ -32,6 +32,9 @@ TEST(Url, HostPortAndPath) {
       // The path is looked for after the host, never inside the scheme.
       {"http://t/x", "t", "t", 80, "/x"},
       {"https://s/T/p", "s", "s", 443, "/T/p"},
+      // An IPv6 literal's own colons are not a port.
+      {"http://[::1]:8080/x", "[::1]", "[::1]:8080", 8080, "/x"},
+      {"https://[::1]/", "[::1]", "[::1]", 443, "/"},
       // The port is the URL's first five letters' business alone.
       {"HTTPSserver.com/", "httpsserver.com", "httpsserver.com", 443, "/"},
   };
