@@ -250,7 +250,10 @@ void* CurlLayer::CookieStore() {
 HttpHandle CurlLayer::Open(const Text& agent, int access_type, const Text& proxy, const Text& proxy_bypass,
                            std::uint32_t /*flags*/) {
   if (access_type != inet::INTERNET_OPEN_TYPE_DIRECT && access_type != inet::INTERNET_OPEN_TYPE_PROXY) return {};
-  if (api_->global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return {};
+  if (!initialized_) {
+    if (api_->global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return {};
+    initialized_ = true;
+  }
   return Add(Session{agent, access_type, proxy, proxy_bypass});
 }
 

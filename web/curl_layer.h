@@ -104,6 +104,7 @@ class CurlLayer final : public HttpLayer {
 
   CurlLayerSettings settings_;
   std::unique_ptr<Api> api_;
+  bool initialized_ = false;       // libcurl's global set-up done
   void* cookie_store_ = nullptr;  // a libcurl share handle, made on first use
   std::map<int, Object> objects_;
   int next_id_ = 1;
