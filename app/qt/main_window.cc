@@ -95,6 +95,9 @@ MainWindow::MainWindow(WindowServices services)
   setWindowTitle(QStringFromText(def.title));
   setWindowIcon(QIcon(PiPicture()));
   setFixedSize(def.client_width, def.client_height);
+  // The window's background is the button-face colour.
+  setBackgroundRole(QPalette::Button);
+  setAutoFillBackground(true);
 
   for (const ControlDefinition& c : def.controls) {
     if (c.kind == ControlKind::kTabControl) {
