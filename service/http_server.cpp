@@ -131,12 +131,9 @@ class Session : public std::enable_shared_from_this<Session> {
     Respond(std::move(reply), req.version(), req.keep_alive() && !server_.stopping.load(), head);
   }
 
-  bool RequestLineTooLong() const {
-    const auto data = buffer_.data();
-    std::string_view seen(static_cast<const char*>(data.data()), data.size());
-    return seen.substr(0, kHeaderLimit).find("\r\n") == std::string_view::npos &&
-           seen.substr(0, kHeaderLimit).find('\n') == std::string_view::npos;
-  }
+  // The parser takes the request line apart before the header fields, so
+  // when the limit is hit without a target, the request line alone was over.
+  bool RequestLineTooLong() const { return parser_->get().target().empty(); }
 
   void Respond(Reply reply, unsigned version, bool keep_alive, bool head) {
     res_ = {};
