@@ -149,6 +149,10 @@ TEST_F(RealServer, RedirectsFollowedOrNot) {
   EXPECT_THAT(Fetch(servers_.HttpUrl("/redirect?to=/echo"), o), StartsWith("GET /echo HTTP/1.1\r\n"));
   EXPECT_THAT(headers.str(), StartsWith("HTTP/1.1 200 OK\r\n"));
 
+  // Across schemes too, with the certificate checks still off.
+  EXPECT_THAT(Fetch(servers_.HttpUrl("/redirect?to=" + servers_.HttpsUrl("/echo")), o),
+              StartsWith("GET /echo HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(servers_.https_port())));
+
   o.no_redirect = true;
   EXPECT_EQ(Fetch(servers_.HttpUrl("/redirect?to=/echo"), o), "moved");
   EXPECT_THAT(headers.str(), StartsWith("HTTP/1.1 302 Found\r\n"));
@@ -210,6 +214,19 @@ TEST_F(RealServer, FailedRequestsLeaveTheOutArgumentsAlone) {
   small.max_body_bytes = 3000;
   CurlLayer exact_layer(small);
   EXPECT_EQ(FetchPage(servers_.HttpUrl("/bytes"), {}, exact_layer).size(), 3000);
+}
+
+// A server whose queue of connections is full never completes a connection:
+// the connect limit ends the request.
+TEST(CurlLayerLimits, ConnectingHasATimeLimit) {
+  testing::FullListener full;
+  ASSERT_NE(full.port(), 0);
+  CurlLayerSettings quick;
+  quick.connect_timeout_ms = 300;
+  CurlLayer layer(quick);
+  const double start = testing::MonotonicSeconds();
+  EXPECT_TRUE(FetchPage("http://127.0.0.1:" + std::to_string(full.port()) + "/", {}, layer).empty());
+  EXPECT_LT(testing::MonotonicSeconds() - start, 5);
 }
 
 TEST_F(RealServer, HttpsAcceptsASelfSignedCertificateForAnotherName) {

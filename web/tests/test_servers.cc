@@ -133,6 +133,34 @@ std::string TestServers::ProxyLog() const {
   return s.str();
 }
 
+FullListener::FullListener() {
+  for (int& f : fillers_) f = -1;
+  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener_, 0) != 0 ||
+      getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+    return;
+  }
+  // Connections the kernel completes for the queue; once it is full, the
+  // next attempts stay unanswered.
+  for (int& f : fillers_) {
+    f = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    connect(f, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  }
+  usleep(100000);
+  port_ = ntohs(a.sin_port);
+}
+
+FullListener::~FullListener() {
+  for (int f : fillers_) {
+    if (f != -1) close(f);
+  }
+  if (listener_ != -1) close(listener_);
+}
+
 int UnusedPort() {
   const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in a{};

@@ -42,6 +42,22 @@ class TestServers {
   std::string error_;
 };
 
+// A socket on 127.0.0.1 that listens but never accepts, its queue filled,
+// so that a further connection attempt is never completed.
+class FullListener {
+ public:
+  FullListener();
+  ~FullListener();
+  FullListener(const FullListener&) = delete;
+  FullListener& operator=(const FullListener&) = delete;
+  int port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  int fillers_[8];
+  int port_ = 0;
+};
+
 // Seconds on a clock that only goes forward.
 double MonotonicSeconds();
 
