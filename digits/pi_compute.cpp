@@ -110,7 +110,8 @@ class SeriesMeter {
   static constexpr std::uint64_t kTrackTerms = 512;
 
   SeriesMeter(std::uint64_t terms, Progress& progress) : progress_(progress) {
-    total_ = Cost(0, terms);
+    // The top merge is not done as a merge (see ComputePiDigits).
+    total_ = Cost(0, terms) - MergeCost(0, terms);
   }
   void Finished(std::uint64_t a, std::uint64_t b, bool subtree) {
     const double c = subtree ? Cost(a, b) : MergeCost(a, b);
@@ -338,25 +339,57 @@ void ComputePiDigits(std::uint64_t count, unsigned threads, DigitSink& sink, Pro
   const mp_bitcnt_t b =
       static_cast<mp_bitcnt_t>(std::ceil(static_cast<double>(count) * kLog2Of10)) + 2 * kGuardBits;
 
-  // 1. The series: pi = 426880 sqrt(10005) Q / T, truncated afterwards.
+  // 1. The series: pi = 426880 sqrt(10005) Q / T with Q = Q(0,n), T = T(0,n).
+  // The two halves [0,m) and [m,n) are summed in full; the top merge is not:
+  // of T = T1 Q2 + P1 T2 and Q = Q1 Q2 only the ratio counts,
+  //   Q / T = Q1 / (T1 + P1 T2 / Q2),
+  // and P1 T2 / Q2 is smaller than T1 by the size of the m-th term (about
+  // half the digits), so it needs only half the precision. This saves the
+  // three largest multiplications and their memory.
   progress.Begin(kSeries);
   const std::uint64_t terms = SeriesTerms(count + 40);
-  Split s;
+  const std::uint64_t mid = terms / 2;
+  Split left, right;
   {
     SeriesMeter meter(terms, progress);
-    Series(0, terms, false, threads, meter, s);
+    const unsigned left_threads = threads / 2;
+    Both(threads > 1,
+         [&] { Series(0, mid, true, std::max(1u, left_threads), meter, left); },
+         [&] { Series(mid, terms, false, std::max(1u, threads - left_threads), meter, right); });
   }
-  s.P = 0;
-  {
-    // Keep b + 64 bits of Q and T: their ratio then has b + 62 correct bits.
-    const std::size_t tbits = mpz_sizeinbase(s.T.get_mpz_t(), 2);
-    const mp_bitcnt_t keep = b + 64;
-    if (tbits > keep) {
-      const mp_bitcnt_t cut = tbits - keep;
-      mpz_tdiv_q_2exp(s.T.get_mpz_t(), s.T.get_mpz_t(), cut);
-      mpz_tdiv_q_2exp(s.Q.get_mpz_t(), s.Q.get_mpz_t(), cut);
-    }
+  right.P = 0;
+  auto bits = [](const mpz_class& x) {
+    return static_cast<std::int64_t>(mpz_sizeinbase(x.get_mpz_t(), 2));
+  };
+  // Keep b + 96 bits of T1 and the same cut of Q1: their ratio stays exact
+  // to about b + 70 bits.
+  const std::int64_t keep = static_cast<std::int64_t>(b) + 96;
+  const std::int64_t e = std::max<std::int64_t>(0, bits(left.T) - keep);
+  mpz_tdiv_q_2exp(left.T.get_mpz_t(), left.T.get_mpz_t(), static_cast<mp_bitcnt_t>(e));
+  mpz_tdiv_q_2exp(left.Q.get_mpz_t(), left.Q.get_mpz_t(), static_cast<mp_bitcnt_t>(e));
+  // C = P1 T2 / (Q2 2^e), on the scale of the cut T1, to about 64 more bits
+  // than its own size.
+  const std::int64_t c = bits(left.P) + bits(right.T) - bits(right.Q) - e;
+  if (c > 0) {
+    const std::int64_t t = c + 64;
+    auto cut = [&](mpz_class& x) {
+      const std::int64_t shift = std::max<std::int64_t>(0, bits(x) - t);
+      mpz_tdiv_q_2exp(x.get_mpz_t(), x.get_mpz_t(), static_cast<mp_bitcnt_t>(shift));
+      return shift;
+    };
+    const std::int64_t shift = cut(left.P) + cut(right.T) - cut(right.Q) - e;
+    mpz_class num;
+    ParallelMul(num, left.P, right.T, threads);
+    if (shift >= 0)
+      mpz_mul_2exp(num.get_mpz_t(), num.get_mpz_t(), static_cast<mp_bitcnt_t>(shift));
+    else
+      mpz_tdiv_q_2exp(num.get_mpz_t(), num.get_mpz_t(), static_cast<mp_bitcnt_t>(-shift));
+    mpz_tdiv_q(num.get_mpz_t(), num.get_mpz_t(), right.Q.get_mpz_t());
+    left.T += num;
   }
+  left.P = 0;
+  right = Split{};
+  Split& s = left;
   progress.Set(kSeries, 1.0);
 
   // 2 and 3. S = floor(sqrt(10005) 2^b) and R = floor(Q 2^(b+32) / T), side by side.
