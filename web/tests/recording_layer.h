@@ -2,6 +2,7 @@
 // line of text and answers from a script.
 #pragma once
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
