@@ -364,9 +364,15 @@ void ComputePiDigits(std::uint64_t count, unsigned threads, DigitSink& sink, Pro
   // Keep b + 96 bits of T1 and the same cut of Q1: their ratio stays exact
   // to about b + 70 bits.
   const std::int64_t keep = static_cast<std::int64_t>(b) + 96;
-  const std::int64_t e = std::max<std::int64_t>(0, bits(left.T) - keep);
-  mpz_tdiv_q_2exp(left.T.get_mpz_t(), left.T.get_mpz_t(), static_cast<mp_bitcnt_t>(e));
-  mpz_tdiv_q_2exp(left.Q.get_mpz_t(), left.Q.get_mpz_t(), static_cast<mp_bitcnt_t>(e));
+  // (With few terms T1 is shorter: it is scaled up instead, so that the
+  // correction below keeps its fractional bits.)
+  const std::int64_t e = bits(left.T) - keep;
+  for (mpz_class* x : {&left.T, &left.Q}) {
+    if (e >= 0)
+      mpz_tdiv_q_2exp(x->get_mpz_t(), x->get_mpz_t(), static_cast<mp_bitcnt_t>(e));
+    else
+      mpz_mul_2exp(x->get_mpz_t(), x->get_mpz_t(), static_cast<mp_bitcnt_t>(-e));
+  }
   // C = P1 T2 / (Q2 2^e), on the scale of the cut T1, to about 64 more bits
   // than its own size.
   const std::int64_t c = bits(left.P) + bits(right.T) - bits(right.Q) - e;
