@@ -3,11 +3,13 @@
 // lookup end to end against a loopback page server.
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -79,6 +81,12 @@ TEST(Window, EveryControlStandsAsDefined) {
   EXPECT_FALSE(f.window.windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(f.window.windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_TRUE(f.window.windowTitle().isEmpty());
+  EXPECT_FALSE(f.window.windowIcon().isNull());
+  const QRect screen = f.window.screen()->geometry();
+  EXPECT_EQ(f.window.frameGeometry().topLeft(),
+            QPoint((screen.width() - def.outer_width) / 2, (screen.height() - def.outer_height) / 2));
+  // A font for the Chinese texts is installed.
+  EXPECT_FALSE(QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty());
   EXPECT_EQ(f.window.tabs().bar().tabText(0), Q("找找我的数字"));
   EXPECT_EQ(f.window.tabs().bar().tabText(1), Q("看看那儿的情况"));
   EXPECT_EQ(f.window.tabs().current(), 0);
