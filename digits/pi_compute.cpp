@@ -214,9 +214,8 @@ struct Undecided {};
 
 class Converter {
  public:
-  Converter(std::uint64_t count, unsigned guard_bits, unsigned threads, DigitSink& sink,
-            Progress& progress)
-      : count_(count), guard_(guard_bits), threads_(threads), sink_(sink), progress_(progress) {
+  Converter(std::uint64_t count, unsigned threads, DigitSink& sink, Progress& progress)
+      : count_(count), threads_(threads), sink_(sink), progress_(progress) {
     // Leaves of about kLeafDigits digits; left children hold leaf * 2^j
     // digits, so only those powers of ten are needed.
     constexpr std::uint64_t kLeafDigits = 40000;
@@ -224,6 +223,9 @@ class Converter {
     while ((count_ >> levels_) > kLeafDigits) ++levels_;
     leaf_ = (count_ + (std::uint64_t{1} << levels_) - 1) >> levels_;
   }
+
+  // Extra bits kept beyond what the digits need, at every cut.
+  void set_guard_bits(unsigned guard) { guard_ = guard; }
 
   // Bits of fraction that `digits` digits need.
   mp_bitcnt_t BitsFor(std::uint64_t digits) const {
@@ -315,7 +317,7 @@ class Converter {
   }
 
   std::uint64_t count_;
-  unsigned guard_;
+  unsigned guard_ = 64;
   unsigned threads_;
   DigitSink& sink_;
   Progress& progress_;
@@ -350,11 +352,23 @@ void ComputePiDigits(std::uint64_t count, unsigned threads, DigitSink& sink, Pro
   const std::uint64_t terms = SeriesTerms(count + 40);
   const std::uint64_t mid = terms / 2;
   Split left, right;
+  // S = floor(sqrt(10005) 2^b). With two threads or more it runs on the
+  // thread of the left half, which is lighter, once that half is done.
+  mpz_class S;
+  auto square_root = [&] {
+    mpz_class radicand = 10005;
+    mpz_mul_2exp(radicand.get_mpz_t(), radicand.get_mpz_t(), 2 * b);
+    mpz_sqrt(S.get_mpz_t(), radicand.get_mpz_t());
+    progress.Set(kSquareRoot, 1.0);
+  };
   {
     SeriesMeter meter(terms, progress);
     const unsigned left_threads = threads / 2;
     Both(threads > 1,
-         [&] { Series(0, mid, true, std::max(1u, left_threads), meter, left); },
+         [&] {
+           Series(0, mid, true, std::max(1u, left_threads), meter, left);
+           if (threads > 1) square_root();
+         },
          [&] { Series(mid, terms, false, std::max(1u, threads - left_threads), meter, right); });
   }
   right.P = 0;
@@ -398,25 +412,24 @@ void ComputePiDigits(std::uint64_t count, unsigned threads, DigitSink& sink, Pro
   Split& s = left;
   progress.Set(kSeries, 1.0);
 
-  // 2 and 3. S = floor(sqrt(10005) 2^b) and R = floor(Q 2^(b+32) / T), side by side.
   progress.Begin(kSquareRoot);
-  mpz_class S, R;
+  if (threads == 1) square_root();
+
+  // 2. R = floor(Q 2^(b+32) / T); beside it, the powers of ten that the
+  // conversion needs (they do not depend on pi).
+  progress.Begin(kDivision);
+  Converter converter(count, threads, sink, progress);
+  mpz_class R;
   Both(
       threads > 1,
-      [&] {
-        mpz_class radicand = 10005;
-        mpz_mul_2exp(radicand.get_mpz_t(), radicand.get_mpz_t(), 2 * b);
-        mpz_sqrt(S.get_mpz_t(), radicand.get_mpz_t());
-        progress.Set(kSquareRoot, 1.0);
-      },
       [&] {
         mpz_mul_2exp(s.Q.get_mpz_t(), s.Q.get_mpz_t(), b + 32);
         mpz_tdiv_q(R.get_mpz_t(), s.Q.get_mpz_t(), s.T.get_mpz_t());
         s.Q = 0;
         s.T = 0;
-        progress.Set(kDivision, 1.0);
-      });
-  progress.Begin(kDivision);
+        progress.Set(kDivision, 0.8);
+      },
+      [&] { converter.MakePowers(); });
 
   // X = 426880 S R / 2^(b+32) = pi 2^b, within a few units of pi 2^b.
   mpz_class X;
@@ -435,22 +448,19 @@ void ComputePiDigits(std::uint64_t count, unsigned threads, DigitSink& sink, Pro
   if (X < 0) throw std::logic_error("pi below 3");
   progress.Set(kDivision, 1.0);
 
-  // 4. The decimal conversion of the fraction X / 2^b.
+  // 3. The decimal conversion of the fraction X / 2^b.
   progress.Begin(kConversion);
   for (unsigned guard = kGuardBits;; guard *= 2) {
-    Converter converter(count, guard, threads, sink, progress);
-    converter.MakePowers();
-    mp_bitcnt_t p = converter.BitsFor(count);
+    converter.set_guard_bits(guard);
+    const mp_bitcnt_t p = converter.BitsFor(count);
+    // More guard bits than were computed: the cut after the last digit
+    // cannot be decided (a run of about 20 nines follows it).
+    if (p > b) throw std::runtime_error("the digit after the last one requested cannot be decided");
     mpz_class F;
-    if (p <= b) {
-      mpz_tdiv_q_2exp(F.get_mpz_t(), X.get_mpz_t(), b - p);
-    } else {
-      // More guard bits than were computed: the fraction cannot decide the cut.
-      throw std::runtime_error("the digit after the last one requested cannot be decided");
-    }
+    mpz_tdiv_q_2exp(F.get_mpz_t(), X.get_mpz_t(), b - p);
     try {
       converter.Run(std::move(F), p);
-      break;
+      return;
     } catch (const Undecided&) {
       progress.Set(kConversion, 0.0);
     }

@@ -6,8 +6,8 @@
 // splits the result into the leading digits and the remaining fraction), whose
 // leaves write their digits straight to the sink at their offsets. The two
 // halves of the splitting and of the conversion, and the largest
-// multiplications, run on `threads` threads; the square root and the division
-// run side by side.
+// multiplications, run on `threads` threads; the square root runs beside the
+// lighter half of the series, the powers of ten beside the division.
 //
 // Every digit written is correct, the last ones included: all approximations
 // are kept below the true value with a known error bound, and each cut of the
