@@ -4,7 +4,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
+#include <QFocusEvent>
 #include <QImage>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -237,6 +240,15 @@ TEST(IntegerBoxWidget, RefusesTypedCharactersButNotPastedOnes) {
   QTest::keyClicks(&box, "-345678901");  // the eleventh character is refused
   EXPECT_EQ(box.text(), QStringLiteral("92-3456789"));
 
+  // A character outside the basic plane, and text composed by an input method.
+  box.clear();
+  QKeyEvent smile(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUcs4(U"\U0001F600"));
+  QApplication::sendEvent(&box, &smile);
+  QInputMethodEvent composed;
+  composed.setCommitString(Q("4中a-5"));
+  QApplication::sendEvent(&box, &composed);
+  EXPECT_EQ(box.text(), QStringLiteral("4-5"));
+
   box.clear();
   QApplication::clipboard()->setText(QStringLiteral("12ab"));
   QTest::keySequence(&box, QKeySequence::Paste);
@@ -270,6 +282,18 @@ TEST(IntegerBoxWidget, RewritesOnLosingTheFocus) {
       EXPECT_EQ(box.text(), QString::fromLatin1(page == 0 ? k.first_box : k.second_box));
     }
   }
+}
+
+TEST(IntegerBoxWidget, OpeningTheContextMenuIsNotLeaving) {
+  Fixture f;
+  auto& box = f.Get<IntegerBox>("编辑框1");
+  box.setFocus();
+  box.setText(QStringLiteral("12ab"));
+  QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+  QApplication::sendEvent(&box, &popup);
+  EXPECT_EQ(box.text(), QStringLiteral("12ab"));
+  LeaveBox(f, box);
+  EXPECT_EQ(box.text(), QStringLiteral("12"));
 }
 
 TEST(IntegerBoxWidget, CaretStandsWhereTheSelectionBegan) {
