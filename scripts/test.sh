@@ -30,4 +30,5 @@ fi
 cmake --build "$dir" -j "$jobs"
 export QT_QPA_PLATFORM=offscreen
 # A build that yields no tests is a failure, not a pass.
-ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$jobs"
+# No single test may hang the run: each is stopped after 10 minutes.
+ctest --test-dir "$dir" --output-on-failure --no-tests=error --timeout 600 -j "$jobs"
