@@ -3,7 +3,11 @@
 #include <array>
 
 #include "web/cookies.h"
+#ifdef _WIN32
+#include "web/wininet_layer.h"
+#else
 #include "web/curl_layer.h"
+#endif
 #include "web/headers.h"
 #include "web/http_layer.h"
 #include "web/url.h"
@@ -66,7 +70,11 @@ class CallHandles {
 }  // namespace
 
 Bytes FetchPage(const Text& url, const FetchOptions& options) {
+#ifdef _WIN32
+  static WininetLayer process_layer;
+#else
   static CurlLayer process_layer;
+#endif
   return FetchPage(url, options, process_layer);
 }
 
