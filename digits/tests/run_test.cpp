@@ -172,6 +172,7 @@ TEST_F(PiDigitsRun, BadArgumentsExitWithTwoBeforeAnyWork) {
       {"--digits", "100", "--out", "/proc/pi-digits-test.txt"},  // cannot be written
       {"--digits", "100", "--out", dir_.string()},               // a folder
       {"verify"},
+      {"verify", out, "--threads", "2"},
       {"verify", (dir_ / "missing.txt").string()},
   };
   for (const auto& args : cases) {
