@@ -409,7 +409,7 @@ int Compute(const Args& a, std::ostream& out, std::ostream& err, bool terminal) 
   const auto start = std::chrono::steady_clock::now();
   std::vector<PhaseWeight> phases = ComputePhases();
   const std::size_t kChecking = phases.size();
-  phases.push_back({"checking", 0.04});
+  phases.push_back({"checking", 0.02});
   Progress progress(err, terminal, phases);
   try {
     FileSink sink(pending.fd());
