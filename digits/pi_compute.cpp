@@ -246,7 +246,7 @@ class Converter {
 
   // f = F / 2^p (0 <= f < 1) is at most 2^-guard * 10^-n below the true value
   // of the fraction whose next n digits go at `offset`.
-  void Run(mpz_class F, mp_bitcnt_t p) { Convert(std::move(F), p, 0, count_, threads_, 0); }
+  void Run(mpz_class F, mp_bitcnt_t p) { Convert(std::move(F), p, 0, count_, threads_); }
 
  private:
   // The remainder R / 2^p must stay below 1 - 2^-(guard - margin): the
@@ -263,7 +263,7 @@ class Converter {
   }
 
   void Convert(mpz_class F, mp_bitcnt_t p, std::uint64_t offset, std::uint64_t n,
-               unsigned threads, unsigned depth) {
+               unsigned threads) {
     if (n <= leaf_) {
       Leaf(std::move(F), p, offset, n);
       return;
@@ -290,11 +290,8 @@ class Converter {
 
     const unsigned left_threads = threads / 2;
     Both(threads > 1,
-         [&] { Convert(std::move(left), left_p, offset, k, std::max(1u, left_threads), depth + 1); },
-         [&] {
-           Convert(std::move(y), pr, offset + k, n - k, std::max(1u, threads - left_threads),
-                   depth + 1);
-         });
+         [&] { Convert(std::move(left), left_p, offset, k, std::max(1u, left_threads)); },
+         [&] { Convert(std::move(y), pr, offset + k, n - k, std::max(1u, threads - left_threads)); });
   }
 
   void Leaf(mpz_class F, mp_bitcnt_t p, std::uint64_t offset, std::uint64_t n) {

@@ -290,12 +290,14 @@ int Verify(const Args& a, std::ostream& out, std::ostream& err, bool terminal) {
         << " digits the file should hold\n";
     return 2;
   }
-  if (count > size || EstimatedPeakBytes(count) > PhysicalMemoryBytes()) {
-    if (count <= size) {
-      err << "pi-digits: checking " << count << " digits needs about "
-          << Gib(EstimatedPeakBytes(count)) << " of memory; choose fewer with --digits\n";
-      return 2;
-    }
+  // MPFR's pi and the file's digits are both held in memory; MPFR's working
+  // memory is taken to be twice the computation's own.
+  const std::uint64_t need = 2 * EstimatedPeakBytes(count) + count;
+  const std::uint64_t have = PhysicalMemoryBytes();
+  if (have > 0 && need > have) {
+    err << "pi-digits: checking " << count << " digits needs about " << Gib(need)
+        << " of memory; this machine has " << Gib(have) << "; choose fewer with --digits\n";
+    return 2;
   }
 
   Progress progress(err, terminal, {{"checksum", 0.1}, {"computing pi (MPFR)", 0.85},
