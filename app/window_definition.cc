@@ -16,10 +16,10 @@ constexpr const char* kDescription2 =
     "先将您要查看的第几位输入后，点击查看，结果将在半秒内从π的小数点后前1000000000位的数字中查找给出。\r\n\r\n"
     "例如您输入5，表示您要查看第5位附近的数字，那么查找后的结果将由第5位以前10个数字和第5位以后20个数字组成。";
 
-constexpr FontSpec kLabelFont{12, 700};  // a label's font unless told otherwise
-constexpr FontSpec kRegular14{14, 400};
-constexpr FontSpec kRegular12{12, 400};
-constexpr FontSpec kRegular16{16, 400};
+constexpr FontChoice kLabelFont{12, 700};  // a label's font unless told otherwise
+constexpr FontChoice kRegular14{14, 400};
+constexpr FontChoice kRegular12{12, 400};
+constexpr FontChoice kRegular16{16, 400};
 
 constexpr ControlParent W = ControlParent::kWindow;
 constexpr ControlParent P1 = ControlParent::kFirstPage;
@@ -27,7 +27,7 @@ constexpr ControlParent P2 = ControlParent::kSecondPage;
 
 // A label: black, bold 12 pixels, left-aligned, one line, unless told otherwise.
 constexpr ControlDefinition Label(const char* name, ControlParent parent, Rect place, bool visible,
-                                  const char* text, FontSpec font = kLabelFont, std::uint32_t color = kBlack,
+                                  const char* text, FontChoice font = kLabelFont, std::uint32_t color = kBlack,
                                   Alignment alignment = Alignment::kLeft, bool word_wrap = false) {
   return {name, ControlKind::kLabel, parent, place, visible, text, font, color, alignment, word_wrap,
           EditStyle::kNone, Picture::kNone, 0, ButtonAction::kNone, false};
@@ -40,7 +40,7 @@ constexpr ControlDefinition Button(const char* name, ControlParent parent, Rect 
 }
 
 constexpr ControlDefinition Edit(const char* name, ControlParent parent, Rect place, bool visible, EditStyle style,
-                                 FontSpec font = kDefaultGuiFont, bool focus_at_start = false) {
+                                 FontChoice font = kDefaultGuiFont, bool focus_at_start = false) {
   return {name,  ControlKind::kEditBox, parent,         place, visible,           "",  font, kBlack, Alignment::kLeft,
           false, style,                 Picture::kNone, 0,     ButtonAction::kNone, focus_at_start};
 }

@@ -55,13 +55,13 @@ struct Rect {
 
 // A font by character height and weight, with no face name: the face is the
 // system's choice. A pixel size of 0 means the system's default GUI font.
-struct FontSpec {
+struct FontChoice {
   int pixel_size = 0;
   int weight = 0;
   bool is_default_gui_font() const { return pixel_size == 0; }
 };
 
-inline constexpr FontSpec kDefaultGuiFont{0, 0};
+inline constexpr FontChoice kDefaultGuiFont{0, 0};
 inline constexpr std::uint32_t kBlack = 0x000000;
 inline constexpr std::uint32_t kRed = 0xFF0000;
 
@@ -72,7 +72,7 @@ struct ControlDefinition {
   Rect place;
   bool visible_at_start;
   const char* text_at_start;  // caption or content; "" for none
-  FontSpec font;
+  FontChoice font;
   std::uint32_t color;  // 0xRRGGBB, the text colour of a label
   Alignment alignment;
   bool word_wrap;       // labels: break at word boundaries and CR LF, start at the top

@@ -24,12 +24,12 @@ int HorizontalFlag(Alignment a) {
 
 }  // namespace
 
-QFont FontFor(const FontSpec& spec) {
+QFont FontFor(const FontChoice& choice) {
   QFont font = QApplication::font();
-  if (spec.is_default_gui_font()) return font;
+  if (choice.is_default_gui_font()) return font;
   // No face name: the family stays the system's default one.
-  font.setPixelSize(spec.pixel_size);
-  font.setWeight(static_cast<QFont::Weight>(spec.weight));
+  font.setPixelSize(choice.pixel_size);
+  font.setWeight(static_cast<QFont::Weight>(choice.weight));
   return font;
 }
 

@@ -48,6 +48,6 @@ class PlainLabel final : public QWidget {
 };
 
 // The font a control of the definition uses.
-QFont FontFor(const FontSpec& spec);
+QFont FontFor(const FontChoice& choice);
 
 }  // namespace pl

@@ -25,9 +25,9 @@ HFONT DefaultGuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FO
 
 // A font of its own, by character height and weight, with no face name, the
 // default character set and proof quality; null for the default GUI font.
-HFONT MakeFont(const FontSpec& spec) {
-  if (spec.is_default_gui_font()) return nullptr;
-  return CreateFontW(-spec.pixel_size, 0, 0, 0, spec.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+HFONT MakeFont(const FontChoice& choice) {
+  if (choice.is_default_gui_font()) return nullptr;
+  return CreateFontW(-choice.pixel_size, 0, 0, 0, choice.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH | FF_DONTCARE, nullptr);
 }
 

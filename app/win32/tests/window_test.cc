@@ -3,6 +3,9 @@
 // integer input boxes, both lookups against a service on 127.0.0.1, the
 // picture button and the fatal error box. Pictures of both pages are saved
 // as BMP files in PI_WINDOW_PICTURES_DIR.
+#include "app/win32/main_window.h"  // windows.h before commctrl.h
+
+#include <commctrl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
