@@ -18,6 +18,11 @@ constexpr const char* kBeforeMatchStart = "：<span>";
 constexpr const char* kBeforePlaceStart = "是：<span>";
 constexpr const char* kDigitStart = "</span><strong class = \"text-primary\">";
 
+// What a page shows in place of its result heading when the request got no
+// answer at all, and when the answer held no result.
+constexpr const char* kNoConnectionText = "无法连接到服务器！";
+constexpr const char* kNotFoundText = "没找到！";
+
 // The heading of a page that shows no result: a request that failed is not a
 // search that found nothing.
 Text NoResultText(const Bytes& body) { return body.empty() ? kNoConnectionText : kNotFoundText; }

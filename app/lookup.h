@@ -21,21 +21,18 @@ namespace pl {
 // One GET request for the address; empty Bytes when the request failed.
 using FetchFunction = std::function<Bytes(const Text& url)>;
 
-// What a page shows in place of its result heading when the request got no
-// answer at all, and when the answer held no result.
-inline constexpr const char* kNoConnectionText = "无法连接到服务器！";
-inline constexpr const char* kNotFoundText = "没找到！";
-
 // The first page: where the digits of 编辑框1 first occur. Asks
 // base + "getNextIndex.do?number=" + the box's text (unencoded), keeps the
 // page text in 编辑框2 and shows the position, the digits around it and the
-// service's time, or the not-found state.
+// service's time, or the not-found state: "没找到！" when the answer held no
+// position, "无法连接到服务器！" when the request got no answer at all.
 void LookUpPosition(Controls& controls, const FetchFunction& fetch, const Text& base_address);
 
 // The second page: the digits around the place of 编辑框3. Asks
 // base + "getNumber.do?index=" + the box's text, keeps the page text in
 // 编辑框4 and shows the place, the digits before, at and after it and the
-// service's time, or the no-answer state.
+// service's time, or the no-answer state ("没找到！", or "无法连接到服务器！"
+// when the request got no answer at all).
 void LookUpDigits(Controls& controls, const FetchFunction& fetch, const Text& base_address);
 
 }  // namespace pl
