@@ -157,20 +157,214 @@ void Term(std::uint64_t a, Split& s) {
   mpz_mul_ui(s.T.get_mpz_t(), s.P.get_mpz_t(), kA + kB * u);
 }
 
+// ------------------------------------------ common factors of small nodes
+//
+// P(a,m) and Q(m,b) share many small primes. Dividing both by their common
+// part g before the merge divides P, Q and T of the merged node by g, which
+// leaves every ratio above unchanged and makes all the numbers above
+// smaller. The common part is found from factorizations, which are kept for
+// the nodes of at most SeriesMeter::kTrackTerms terms only.
+
+// A factorization: (prime, exponent) pairs, sorted by prime.
+using Factors = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+
+Factors Merged(const Factors& x, const Factors& y) {
+  Factors r;
+  r.reserve(x.size() + y.size());
+  std::size_t i = 0, j = 0;
+  while (i < x.size() || j < y.size()) {
+    if (j == y.size() || (i < x.size() && x[i].first < y[j].first)) {
+      r.push_back(x[i++]);
+    } else if (i == x.size() || y[j].first < x[i].first) {
+      r.push_back(y[j++]);
+    } else {
+      r.emplace_back(x[i].first, x[i].second + y[j].second);
+      ++i;
+      ++j;
+    }
+  }
+  return r;
+}
+
+// Removes the common part of x and y from both; returns it.
+mpz_class RemoveCommon(Factors& x, Factors& y) {
+  mpz_class g = 1;
+  unsigned long acc = 1;
+  Factors nx, ny;
+  std::size_t i = 0, j = 0;
+  while (i < x.size() && j < y.size()) {
+    if (x[i].first < y[j].first) {
+      nx.push_back(x[i++]);
+    } else if (y[j].first < x[i].first) {
+      ny.push_back(y[j++]);
+    } else {
+      const std::uint32_t e = std::min(x[i].second, y[j].second);
+      for (std::uint32_t k = 0; k < e; ++k) {
+        if (acc > (~0UL >> 32)) {
+          mpz_mul_ui(g.get_mpz_t(), g.get_mpz_t(), acc);
+          acc = 1;
+        }
+        acc *= x[i].first;
+      }
+      if (x[i].second > e) nx.emplace_back(x[i].first, x[i].second - e);
+      if (y[j].second > e) ny.emplace_back(y[j].first, y[j].second - e);
+      ++i;
+      ++j;
+    }
+  }
+  nx.insert(nx.end(), x.begin() + static_cast<std::ptrdiff_t>(i), x.end());
+  ny.insert(ny.end(), y.begin() + static_cast<std::ptrdiff_t>(j), y.end());
+  x.swap(nx);
+  y.swap(ny);
+  mpz_mul_ui(g.get_mpz_t(), g.get_mpz_t(), acc);
+  return g;
+}
+
+// Primes up to sqrt(6 * terms) and the inverses of 2 and 6 modulo each (0
+// where there is none), for sieving the values of one node's terms.
+class SmallPrimes {
+ public:
+  explicit SmallPrimes(std::uint64_t terms) {
+    const std::uint32_t limit =
+        static_cast<std::uint32_t>(std::sqrt(6.0 * static_cast<double>(terms) + 6)) + 2;
+    std::vector<bool> composite(limit + 1, false);
+    for (std::uint32_t p = 2; p <= limit; ++p) {
+      if (composite[p]) continue;
+      primes.push_back(p);
+      for (std::uint64_t q = std::uint64_t{p} * p; q <= limit; q += p) composite[q] = true;
+      inv2.push_back(p == 2 ? 0 : Inverse(2, p));
+      inv6.push_back(p <= 3 ? 0 : Inverse(6, p));
+    }
+  }
+  std::vector<std::uint32_t> primes, inv2, inv6;
+
+ private:
+  static std::uint32_t Inverse(std::uint32_t a, std::uint32_t p) {
+    for (std::uint32_t x = 1; x < p; ++x)
+      if ((std::uint64_t{a} * x) % p == 1) return x;
+    return 0;
+  }
+};
+
+// The factorizations of p(k) = (6k-5)(2k-1)(6k-1) and q(k) = k^3 C^3/24 for
+// k in [a, b), 1 <= a, by sieving each of the four progressions.
+void FactorTerms(std::uint64_t a, std::uint64_t b, const SmallPrimes& sp,
+                 std::vector<Factors>& fp, std::vector<Factors>& fq) {
+  const std::size_t n = b - a;
+  fp.assign(n, {});
+  fq.assign(n, {});
+  // value(k) = c1 k - c0: 6k-5, 2k-1, 6k-1, k.
+  const std::uint64_t c1[4] = {6, 2, 6, 1};
+  const std::uint64_t c0[4] = {5, 1, 1, 0};
+  std::vector<std::uint64_t> rest[4];
+  for (int v = 0; v < 4; ++v) {
+    rest[v].resize(n);
+    for (std::size_t i = 0; i < n; ++i) rest[v][i] = c1[v] * (a + i) - c0[v];
+  }
+  for (std::size_t pi = 0; pi < sp.primes.size(); ++pi) {
+    const std::uint64_t p = sp.primes[pi];
+    if (p * p > 6 * b) break;
+    for (int v = 0; v < 4; ++v) {
+      // k with c1 k = c0 (mod p).
+      std::uint64_t r;
+      if (v == 3) {
+        r = 0;
+      } else {
+        const std::uint64_t inv = v == 1 ? sp.inv2[pi] : sp.inv6[pi];
+        if (inv == 0) continue;  // p divides c1, so not c1 k - c0
+        r = (c0[v] % p) * inv % p;
+      }
+      for (std::uint64_t k = a + (r + p - a % p) % p; k < b; k += p) {
+        std::uint64_t& x = rest[v][k - a];
+        std::uint32_t e = 0;
+        while (x % p == 0) {
+          x /= p;
+          ++e;
+        }
+        if (v == 3)
+          fq[k - a].emplace_back(static_cast<std::uint32_t>(p), 3 * e);
+        else
+          fp[k - a].emplace_back(static_cast<std::uint32_t>(p), e);
+      }
+    }
+  }
+  // C^3 / 24 = 2^15 3^2 5^3 23^3 29^3.
+  static const Factors kConstant = {{2, 15}, {3, 2}, {5, 3}, {23, 3}, {29, 3}};
+  for (std::size_t i = 0; i < n; ++i) {
+    for (int v = 0; v < 3; ++v)
+      if (rest[v][i] > 1) fp[i].emplace_back(static_cast<std::uint32_t>(rest[v][i]), 1);
+    std::sort(fp[i].begin(), fp[i].end());
+    if (rest[3][i] > 1) fq[i].emplace_back(static_cast<std::uint32_t>(rest[3][i]), 3);
+    fq[i] = Merged(fq[i], kConstant);
+  }
+}
+
+struct FactoredSplit {
+  Split s;
+  Factors fp, fq;
+};
+
+// Series over [a, b) inside a node whose terms were factored from `base`.
+void FactoredSeries(std::uint64_t a, std::uint64_t b, bool need_p, std::uint64_t base,
+                    std::vector<Factors>& fp, std::vector<Factors>& fq, FactoredSplit& out) {
+  if (b - a == 1) {
+    Term(a, out.s);
+    if (a > 0) {
+      out.fp = std::move(fp[a - base]);
+      out.fq = std::move(fq[a - base]);
+    }
+    return;
+  }
+  const std::uint64_t m = a + (b - a) / 2;
+  FactoredSplit right;
+  FactoredSeries(a, m, true, base, fp, fq, out);
+  FactoredSeries(m, b, need_p, base, fp, fq, right);
+  const mpz_class g = RemoveCommon(out.fp, right.fq);
+  if (g != 1) {
+    mpz_divexact(out.s.P.get_mpz_t(), out.s.P.get_mpz_t(), g.get_mpz_t());
+    mpz_divexact(right.s.Q.get_mpz_t(), right.s.Q.get_mpz_t(), g.get_mpz_t());
+  }
+  Split& l = out.s;
+  Split& r = right.s;
+  mpz_mul(l.T.get_mpz_t(), l.T.get_mpz_t(), r.Q.get_mpz_t());
+  mpz_mul(r.T.get_mpz_t(), l.P.get_mpz_t(), r.T.get_mpz_t());
+  mpz_add(l.T.get_mpz_t(), l.T.get_mpz_t(), r.T.get_mpz_t());
+  mpz_mul(l.Q.get_mpz_t(), l.Q.get_mpz_t(), r.Q.get_mpz_t());
+  if (need_p)
+    mpz_mul(l.P.get_mpz_t(), l.P.get_mpz_t(), r.P.get_mpz_t());
+  else
+    l.P = 0;
+  out.fp = Merged(out.fp, right.fp);
+  out.fq = Merged(out.fq, right.fq);
+}
+
+// A node small enough to factor: its terms are factored, summed with common
+// factors removed, and the factorizations dropped.
+void SmallSeries(std::uint64_t a, std::uint64_t b, bool need_p, const SmallPrimes& sp,
+                 Split& out) {
+  std::vector<Factors> fp, fq;
+  const std::uint64_t base = std::max<std::uint64_t>(a, 1);
+  FactorTerms(base, b, sp, fp, fq);
+  FactoredSplit f;
+  FactoredSeries(a, b, need_p, base, fp, fq, f);
+  out = std::move(f.s);
+}
+
 // Sums terms [a, b). need_p: whether the caller needs P (the rightmost path
 // of the tree never does).
 void Series(std::uint64_t a, std::uint64_t b, bool need_p, unsigned threads, SeriesMeter& meter,
-            Split& out) {
-  if (b - a == 1) {
-    Term(a, out);
+            const SmallPrimes& primes, Split& out) {
+  if (b - a <= SeriesMeter::kTrackTerms) {
+    SmallSeries(a, b, need_p, primes, out);
+    meter.Finished(a, b, true);
     return;
   }
   const std::uint64_t m = a + (b - a) / 2;
   Split right;
   const unsigned left_threads = threads / 2;
   Both(threads > 1,
-       [&] { Series(a, m, true, std::max(1u, left_threads), meter, out); },
-       [&] { Series(m, b, need_p, std::max(1u, threads - left_threads), meter, right); });
+       [&] { Series(a, m, true, std::max(1u, left_threads), meter, primes, out); },
+       [&] { Series(m, b, need_p, std::max(1u, threads - left_threads), meter, primes, right); });
 
   // T = T(a,m) Q(m,b) + P(a,m) T(m,b); Q = Q(a,m) Q(m,b); P = P(a,m) P(m,b).
   mpz_class tmp;
@@ -203,11 +397,7 @@ void Series(std::uint64_t a, std::uint64_t b, bool need_p, unsigned threads, Ser
     else
       out.P = 0;
   }
-  const std::uint64_t n = b - a;
-  if (n > SeriesMeter::kTrackTerms)
-    meter.Finished(a, b, false);
-  else if (n * 2 > SeriesMeter::kTrackTerms)
-    meter.Finished(a, b, true);
+  meter.Finished(a, b, false);
 }
 
 // ------------------------------------------------------ decimal conversion
@@ -363,13 +553,16 @@ void ComputePiDigits(std::uint64_t count, unsigned threads, DigitSink& sink, Pro
   };
   {
     SeriesMeter meter(terms, progress);
+    const SmallPrimes primes(terms);
     const unsigned left_threads = threads / 2;
     Both(threads > 1,
          [&] {
-           Series(0, mid, true, std::max(1u, left_threads), meter, left);
+           Series(0, mid, true, std::max(1u, left_threads), meter, primes, left);
            if (threads > 1) square_root();
          },
-         [&] { Series(mid, terms, false, std::max(1u, threads - left_threads), meter, right); });
+         [&] {
+           Series(mid, terms, false, std::max(1u, threads - left_threads), meter, primes, right);
+         });
   }
   right.P = 0;
   auto bits = [](const mpz_class& x) {
