@@ -64,16 +64,21 @@ void ParallelMul(mpz_class& r, const mpz_class& x, const mpz_class& y, unsigned 
     mpz_mul(r.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t());
     return;
   }
-  const std::size_t piece_limbs = (Limbs(big) + threads - 1) / threads;
+  const std::size_t limbs = Limbs(big);
+  const std::size_t piece_limbs = (limbs + threads - 1) / threads;
   const mp_bitcnt_t piece_bits = piece_limbs * GMP_NUMB_BITS;
+  const mp_limb_t* data = mpz_limbs_read(big.get_mpz_t());
+  const bool negative = mpz_sgn(big.get_mpz_t()) < 0;
   std::vector<mpz_class> parts(threads);
   std::vector<std::future<void>> jobs;
   for (unsigned i = 0; i < threads; ++i) {
-    jobs.push_back(std::async(std::launch::async, [&, i] {
-      mpz_class piece;
-      mpz_tdiv_q_2exp(piece.get_mpz_t(), big.get_mpz_t(), piece_bits * i);
-      mpz_tdiv_r_2exp(piece.get_mpz_t(), piece.get_mpz_t(), piece_bits);
-      mpz_mul(parts[i].get_mpz_t(), piece.get_mpz_t(), small.get_mpz_t());
+    const std::size_t start = std::min(limbs, piece_limbs * i);
+    const auto len = static_cast<mp_size_t>(std::min(piece_limbs, limbs - start));
+    jobs.push_back(std::async(std::launch::async, [&, start, len, i] {
+      // A read-only view of the piece's limbs: no copy of the operand.
+      mpz_t piece;
+      mpz_roinit_n(piece, data + start, negative ? -len : len);
+      mpz_mul(parts[i].get_mpz_t(), piece, small.get_mpz_t());
     }));
   }
   for (auto& j : jobs) j.get();
