@@ -140,11 +140,14 @@ class ScreenPicture {
     file.bfType = 0x4D42;  // "BM"
     file.bfOffBits = sizeof file + sizeof header;
     file.bfSize = file.bfOffBits + image_bytes;
+    // The screen has no alpha: every pixel is written opaque.
+    std::vector<std::uint32_t> opaque = pixels_;
+    for (std::uint32_t& p : opaque) p |= 0xFF000000u;
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) return false;
     std::fwrite(&file, sizeof file, 1, out);
     std::fwrite(&header, sizeof header, 1, out);
-    std::fwrite(pixels_.data(), 1, image_bytes, out);
+    std::fwrite(opaque.data(), 1, image_bytes, out);
     return std::fclose(out) == 0;
   }
 
@@ -210,7 +213,9 @@ TEST(Win32Window, StartsAsDefinedWithTheFirstPageCurrent) {
     EXPECT_EQ(TextFromWide(title), titles[page]);
   }
   // The picture button lies above the tab control.
-  EXPECT_EQ(GetWindow(w, GW_CHILD), f.Of("按钮3"));
+  bool tab_below = false;
+  for (HWND h = GetWindow(f.Of("按钮3"), GW_HWNDNEXT); h; h = GetWindow(h, GW_HWNDNEXT)) tab_below |= h == tab;
+  EXPECT_TRUE(tab_below);
   EXPECT_EQ(GetFocus(), f.Of("编辑框1"));
 
   // Every control stands where the definition puts it, with its text, and
@@ -367,7 +372,17 @@ DWORD WINAPI AnswerFatalBox(void*) {
     if (box) {
       wchar_t text[512] = {};
       GetDlgItemTextW(box, 0xFFFF, text, 512);  // the box's message
-      const bool error_icon = GetDlgItem(box, 0x14) != nullptr;  // the icon
+      // The error icon: a picture control of the box showing the system's one.
+      HICON shown_icon = nullptr;
+      EnumChildWindows(
+          box,
+          [](HWND child, LPARAM found) -> BOOL {
+            auto icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+            if (icon) *reinterpret_cast<HICON*>(found) = icon;
+            return icon ? FALSE : TRUE;
+          },
+          reinterpret_cast<LPARAM>(&shown_icon));
+      const bool error_icon = shown_icon && shown_icon == LoadIconW(nullptr, MAKEINTRESOURCEW(32513));  // IDI_ERROR
       const std::string report = "[" + Cp936ToUtf8(TextFromWide(caption)) + (error_icon ? "|icon" : "") + "]" +
                                  Cp936ToUtf8(TextFromWide(text));
       std::fputs(report.c_str(), stderr);
