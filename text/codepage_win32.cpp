@@ -21,6 +21,7 @@
 #include <cstring>
 #include <string>
 
+#include "text/codepage_win32.h"
 #include "text/text.h"
 
 namespace pl {
@@ -55,6 +56,19 @@ int ToWide(UINT code_page, DWORD flags, const char* in, int in_count, wchar_t* o
 int ToMulti(UINT code_page, const wchar_t* in, int in_count, char* out, int out_count) {
   return Bind(bound_to_multi, "WideCharToMultiByte")(code_page, 0, in, in_count, out, out_count, nullptr, nullptr);
 }
+
+}  // namespace
+
+int MultiByteToWide(unsigned code_page, unsigned long flags, const char* in, int in_count, wchar_t* out,
+                    int out_count) {
+  return ToWide(code_page, flags, in, in_count, out, out_count);
+}
+
+int WideToMultiByte(unsigned code_page, const wchar_t* in, int in_count, char* out, int out_count) {
+  return ToMulti(code_page, in, in_count, out, out_count);
+}
+
+namespace {
 
 // The storage of a UTF-16 buffer of `units` units (the last one stays zero).
 int Utf16BufferBytes(int units) {

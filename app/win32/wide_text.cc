@@ -1,34 +1,31 @@
 #include "app/win32/wide_text.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "text/codepage_win32.h"
 
 namespace pl {
 
 namespace {
-constexpr UINT kCp936 = 936;
+constexpr unsigned kCp936 = 936;
 }
 
 std::wstring WideFromText(const Text& text) {
   std::wstring wide;
   if (text.empty()) return wide;
   const int n = TextLength(text);
-  const int units = MultiByteToWideChar(kCp936, 0, text.c_str(), n, nullptr, 0);
+  const int units = MultiByteToWide(kCp936, 0, text.c_str(), n, nullptr, 0);
   if (units <= 0) return wide;
   wide.resize(static_cast<std::size_t>(units));
-  MultiByteToWideChar(kCp936, 0, text.c_str(), n, wide.data(), units);
+  MultiByteToWide(kCp936, 0, text.c_str(), n, wide.data(), units);
   return wide;
 }
 
 Text TextFromWide(std::wstring_view wide) {
   if (wide.empty()) return Text();
   const int n = static_cast<int>(wide.size());
-  const int bytes = WideCharToMultiByte(kCp936, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+  const int bytes = WideToMultiByte(kCp936, wide.data(), n, nullptr, 0);
   if (bytes <= 0) return Text();
   std::string out(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(kCp936, 0, wide.data(), n, out.data(), bytes, nullptr, nullptr);
+  WideToMultiByte(kCp936, wide.data(), n, out.data(), bytes);
   return Text(out);
 }
 

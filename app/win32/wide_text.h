@@ -13,6 +13,8 @@
 
 namespace pl {
 
+// Both go through the code-page functions bound by name (text/codepage_win32.h).
+
 // Code page 936 to UTF-16. A byte that starts no code page 936 character
 // comes out as the system renders it.
 std::wstring WideFromText(const Text& text);
