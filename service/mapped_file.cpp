@@ -82,41 +82,65 @@ std::optional<MappedFile> MappedFile::OpenRead(const std::string& path, std::str
   return m;
 }
 
-std::optional<MappedFile> MappedFile::CreateWrite(const std::string& path, std::uint64_t size,
-                                                  std::string& error) {
-  MappedFile m;
-  m.fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (m.fd_ < 0) {
-    error = SystemError("cannot create", path);
+ScratchMemory::ScratchMemory(ScratchMemory&& other) noexcept : addr_(other.addr_), size_(other.size_) {
+  other.addr_ = nullptr;
+  other.size_ = 0;
+}
+
+ScratchMemory& ScratchMemory::operator=(ScratchMemory&& other) noexcept {
+  if (this != &other) {
+    if (addr_) munmap(addr_, static_cast<std::size_t>(size_));
+    addr_ = other.addr_;
+    size_ = other.size_;
+    other.addr_ = nullptr;
+    other.size_ = 0;
+  }
+  return *this;
+}
+
+ScratchMemory::~ScratchMemory() {
+  if (addr_) munmap(addr_, static_cast<std::size_t>(size_));
+}
+
+std::optional<ScratchMemory> ScratchMemory::Allocate(std::uint64_t size, std::string& error) {
+  ScratchMemory m;
+  if (size == 0) return m;
+  void* p = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) {
+    error = "cannot get " + std::to_string(size) + " bytes of memory: " + std::strerror(errno);
     return std::nullopt;
   }
-  if (size > 0) {
-    // Reserve the blocks now, so that a full disk is an error here rather
-    // than a crash when a page of the map is first written.
-    int rc = posix_fallocate(m.fd_, 0, static_cast<off_t>(size));
-    if (rc != 0) {
-      errno = rc;
-      error = SystemError("cannot reserve " + std::to_string(size) + " bytes for", path);
-      return std::nullopt;
-    }
-    void* p = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, m.fd_, 0);
-    if (p == MAP_FAILED) {
-      error = SystemError("cannot map", path);
-      return std::nullopt;
-    }
-    m.addr_ = p;
-    m.size_ = size;
-  }
+  madvise(p, static_cast<std::size_t>(size), MADV_HUGEPAGE);  // a hint; without it pages are small
+  m.addr_ = p;
+  m.size_ = size;
   return m;
 }
 
-bool MappedFile::Sync(std::string& error) {
-  if (addr_ && msync(addr_, static_cast<std::size_t>(size_), MS_SYNC) != 0) {
-    error = std::string("cannot write the index: ") + std::strerror(errno);
+bool WriteFileDurably(const std::string& path, std::string_view bytes, std::string& error) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = SystemError("cannot create", path);
     return false;
   }
-  if (fd_ >= 0 && fsync(fd_) != 0) {
-    error = std::string("cannot flush the index: ") + std::strerror(errno);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 64u << 20);
+    const ssize_t n = write(fd, bytes.data() + done, chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = SystemError("cannot write", path);
+      close(fd);
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (fsync(fd) != 0) {
+    error = SystemError("cannot flush", path);
+    close(fd);
+    return false;
+  }
+  if (close(fd) != 0) {
+    error = SystemError("cannot close", path);
     return false;
   }
   return true;

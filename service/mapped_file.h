@@ -26,18 +26,10 @@ class MappedFile {
 
   // Maps an existing file read-only. An empty file maps to an empty view.
   static std::optional<MappedFile> OpenRead(const std::string& path, std::string& error);
-  // Creates (or truncates) `path` at `size` bytes of zeros and maps it for
-  // writing; what is written lands in the file.
-  static std::optional<MappedFile> CreateWrite(const std::string& path, std::uint64_t size,
-                                               std::string& error);
-
   const char* data() const { return static_cast<const char*>(addr_); }
   char* writable() { return static_cast<char*>(addr_); }
   std::uint64_t size() const { return size_; }
   std::string_view view() const { return {data(), static_cast<std::size_t>(size_)}; }
-
-  // Writes dirty pages to the file and waits for the disk (for a written map).
-  bool Sync(std::string& error);
 
  private:
   void Reset();
@@ -45,6 +37,32 @@ class MappedFile {
   std::uint64_t size_ = 0;
   int fd_ = -1;
 };
+
+// Zeroed private memory for building large tables, on huge pages where the
+// system allows them: random access over gigabytes then misses the TLB far
+// less. Unmapped on destruction.
+class ScratchMemory {
+ public:
+  ScratchMemory() = default;
+  ScratchMemory(ScratchMemory&& other) noexcept;
+  ScratchMemory& operator=(ScratchMemory&& other) noexcept;
+  ScratchMemory(const ScratchMemory&) = delete;
+  ScratchMemory& operator=(const ScratchMemory&) = delete;
+  ~ScratchMemory();
+
+  static std::optional<ScratchMemory> Allocate(std::uint64_t size, std::string& error);
+  char* data() { return static_cast<char*>(addr_); }
+  std::uint64_t size() const { return size_; }
+  std::string_view view() const { return {static_cast<const char*>(addr_), static_cast<std::size_t>(size_)}; }
+
+ private:
+  void* addr_ = nullptr;
+  std::uint64_t size_ = 0;
+};
+
+// Writes `bytes` to a new file at `path` (replacing one there) and waits
+// until they are on the disk. False with `error` set on failure.
+bool WriteFileDurably(const std::string& path, std::string_view bytes, std::string& error);
 
 // The digits of pi after the decimal point, read from a digits file: plain
 // ASCII digits ("14159..."), or a text that begins "3." followed by them, as

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -103,17 +104,34 @@ void OnThreads(int threads, Fn fn) {
 
 // The weights of the build's stages in the progress bar, measured on a
 // billion digits.
-constexpr double kWValidate = 0.04, kWTop = 0.50, kWDerive = 0.03, kWCount = 0.13, kWScatter = 0.28;
+constexpr double kWValidate = 0.04, kWCount = 0.14, kWScatter = 0.30, kWTopHalf = 0.20, kWDerive = 0.04;
 
 bool Build(const DigitsFile& file, std::uint64_t checksum, const std::string& index_path,
            const IndexOptions& options, std::string& error) {
   const int threads = std::max(1, options.threads);
   ProgressBar bar("building index", options.show_progress);
+  // How long each stage took, shown after the bar.
+  std::string stages;
+  auto stage_start = std::chrono::steady_clock::now();
+  auto stage = [&](const char* name) {
+    const auto now = std::chrono::steady_clock::now();
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%s%s %.1f s", stages.empty() ? "" : ", ", name,
+                  std::chrono::duration<double>(now - stage_start).count());
+    stages += buf;
+    stage_start = now;
+  };
   if (!file.Validate(threads, error)) return false;
+  stage("check");
   double base = kWValidate;
   bar.Set(base);
 
-  const std::string_view d = file.digits();
+  // The digits are read at random while building: a copy on huge pages
+  // spares a TLB miss on nearly every read, which the file map cannot.
+  auto digits_copy = ScratchMemory::Allocate(file.count(), error);
+  if (!digits_copy) return false;
+  std::memcpy(digits_copy->data(), file.digits().data(), static_cast<std::size_t>(file.count()));
+  const std::string_view d = digits_copy->view();
   const std::uint64_t n = d.size();
   Header h = LayoutFor(n);
   h.digits_file_size = file.file_size();
@@ -122,51 +140,111 @@ bool Build(const DigitsFile& file, std::uint64_t checksum, const std::string& in
   const int T = static_cast<int>(h.table_depth);
   const int K = static_cast<int>(h.key_len);
 
-  const std::string tmp = index_path + ".tmp." + std::to_string(getpid());
-  auto out = MappedFile::CreateWrite(tmp, h.total_size, error);
+  // Built in memory, then written out in one sequential pass: random writes
+  // into a file map would fault again on every page the kernel has written
+  // back in the meantime.
+  auto out = ScratchMemory::Allocate(h.total_size, error);
   if (!out) return false;
-  char* o = out->writable();
+  char* o = out->data();
 
-  // Lengths T: one pass over every position. Each thread owns a range of
-  // keys and scans all positions, so no two threads touch one entry.
+  // Postings: a counting sort of the even positions by their K-digit key.
+  // Thread t takes a contiguous run of positions and writes them after those
+  // of the threads before it in every group, so each group stays ascending.
+  // Keys a few positions ahead are prefetched: the counts and the slots are
+  // random accesses over megabytes to gigabytes.
+  constexpr std::uint64_t kAhead = 16;
+  const std::uint64_t keys = Pow10(K);
+  const std::uint64_t m = h.posting_count;
+  auto key_at = [&](std::uint64_t i) { return Value(d.data() + 2 * i, K); };
+  std::vector<std::vector<std::uint32_t>> per(static_cast<std::size_t>(threads), std::vector<std::uint32_t>(keys, 0));
+  auto from_of = [&](int t) { return m * static_cast<std::uint64_t>(t) / static_cast<std::uint64_t>(threads); };
+  auto share = [&](std::uint64_t i, int t) {
+    const std::uint64_t from = from_of(t), to = from_of(t + 1);
+    return to > from ? static_cast<double>(i - from) / static_cast<double>(to - from) : 1.0;
+  };
+  OnThreads(threads, [&](int t) {
+    std::uint32_t* c = per[static_cast<std::size_t>(t)].data();
+    const std::uint64_t to = from_of(t + 1);
+    for (std::uint64_t i = from_of(t); i < to; ++i) {
+      if (i + kAhead < to) __builtin_prefetch(&c[key_at(i + kAhead)], 1);
+      ++c[key_at(i)];
+      if (t == 0 && (i & 0xFFFFF) == 0) bar.Set(base + kWCount * share(i, t));
+    }
+  });
+  base += kWCount;
+  stage("count keys");
+  std::uint32_t* groups = At<std::uint32_t>(o, h.groups_at);
+  std::uint64_t run = 0;
+  for (std::uint64_t k = 0; k < keys; ++k) {
+    groups[k] = static_cast<std::uint32_t>(run);
+    for (int t = 0; t < threads; ++t) {
+      std::uint32_t c = per[static_cast<std::size_t>(t)][k];
+      per[static_cast<std::size_t>(t)][k] = static_cast<std::uint32_t>(run);  // becomes thread t's next slot
+      run += c;
+    }
+  }
+  groups[keys] = static_cast<std::uint32_t>(run);
+  std::uint32_t* postings = At<std::uint32_t>(o, h.postings_at);
+  OnThreads(threads, [&](int t) {
+    std::uint32_t* next = per[static_cast<std::size_t>(t)].data();
+    const std::uint64_t to = from_of(t + 1);
+    for (std::uint64_t i = from_of(t); i < to; ++i) {
+      if (i + kAhead < to) __builtin_prefetch(&postings[next[key_at(i + kAhead)]], 1);
+      postings[next[key_at(i)]++] = static_cast<std::uint32_t>(2 * i);
+      if (t == 0 && (i & 0xFFFFF) == 0) bar.Set(base + kWScatter * share(i, t));
+    }
+  });
+  per.clear();
+  base += kWScatter;
+  stage("postings");
+
+  // Length T = K + 1 from the postings, group by group, so that the tables
+  // are written in a few streams rather than at random. A T-digit string at
+  // an even start p is p's key and the digit after it; at an odd start p-1,
+  // the digit before and the key of p. Each thread owns a range of keys, and
+  // with it the table entries that either pass writes.
   const std::uint64_t top_keys = Pow10(T);
-  std::vector<std::uint32_t> top_count(top_keys, 0);
+  auto top_scratch = ScratchMemory::Allocate(top_keys * 4, error);
+  if (!top_scratch) return false;
+  std::uint32_t* top_count = reinterpret_cast<std::uint32_t*>(top_scratch->data());
   std::uint32_t* top_first = At<std::uint32_t>(o, h.first_at[T]);
-  if (n >= static_cast<std::uint64_t>(T)) {
-    const std::uint64_t last = n - T;  // last 0-based start of a T-digit string
-    const std::uint32_t lead = static_cast<std::uint32_t>(Pow10(T - 1));
+  for (int odd = 0; odd < 2; ++odd) {
     OnThreads(threads, [&](int t) {
-      const std::uint32_t lo = static_cast<std::uint32_t>(top_keys * t / threads);
-      const std::uint32_t span = static_cast<std::uint32_t>(top_keys * (t + 1) / threads) - lo;
-      constexpr std::uint64_t kAhead = 24;
-      std::uint32_t v = Value(d.data(), T);
-      std::uint32_t ahead = kAhead <= last ? Value(d.data() + kAhead, T) : 0;
-      for (std::uint64_t q = 0;; ++q) {
-        if (q + kAhead <= last) {
-          if (ahead - lo < span) __builtin_prefetch(&top_count[ahead], 1);
-          if (q + kAhead < last)
-            ahead = (ahead - static_cast<std::uint32_t>(d[q + kAhead] - '0') * lead) * 10 +
-                    static_cast<std::uint32_t>(d[q + kAhead + T] - '0');
+      std::uint64_t k = keys * static_cast<std::uint64_t>(t) / static_cast<std::uint64_t>(threads);
+      const std::uint64_t k_end = keys * static_cast<std::uint64_t>(t + 1) / static_cast<std::uint64_t>(threads);
+      const std::uint64_t end = groups[k_end];
+      for (std::uint64_t i = groups[k]; i < end; ++i) {
+        while (i >= groups[k + 1]) ++k;
+        if (i + kAhead < end) __builtin_prefetch(d.data() + postings[i + kAhead]);
+        const std::uint64_t p = postings[i];
+        if (!odd) {
+          if (p + T > n) continue;
+          const std::uint64_t v = k * 10 + static_cast<std::uint64_t>(d[p + K] - '0');
+          if (top_count[v]++ == 0) top_first[v] = static_cast<std::uint32_t>(p + 1);
+        } else {
+          if (p == 0) continue;
+          const std::uint64_t v = static_cast<std::uint64_t>(d[p - 1] - '0') * keys + k;
+          ++top_count[v];
+          if (top_first[v] == 0 || top_first[v] > p) top_first[v] = static_cast<std::uint32_t>(p);  // place of p-1
         }
-        if (v - lo < span && top_count[v]++ == 0) top_first[v] = static_cast<std::uint32_t>(q + 1);
-        if (q == last) break;
-        v = (v - static_cast<std::uint32_t>(d[q] - '0') * lead) * 10 + static_cast<std::uint32_t>(d[q + T] - '0');
-        if (t == 0 && (q & 0xFFFFF) == 0) bar.Set(base + kWTop * static_cast<double>(q) / static_cast<double>(last));
+        if (t == 0 && (i & 0xFFFFF) == 0)
+          bar.Set(base + kWTopHalf * (odd + static_cast<double>(i) / static_cast<double>(std::max<std::uint64_t>(end, 1))));
       }
     });
   }
-  base += kWTop;
+  base += 2 * kWTopHalf;
   bar.Set(base);
+  stage("longest table");
 
   // Shorter lengths from longer ones: every occurrence of an L-digit string
   // but the one that ends the digits is the start of an (L+1)-digit one.
-  std::vector<std::uint32_t> upper_count = std::move(top_count);
+  const std::uint32_t* upper_count = top_count;
   for (int len = T - 1; len >= 1; --len) {
-    const std::uint64_t keys = Pow10(len);
+    const std::uint64_t len_keys = Pow10(len);
     std::uint32_t* first = At<std::uint32_t>(o, h.first_at[len]);
     std::uint32_t* count = At<std::uint32_t>(o, h.count_at[len]);
     const std::uint32_t* upper_first = At<std::uint32_t>(o, h.first_at[len + 1]);
-    for (std::uint64_t v = 0; v < keys; ++v) {
+    for (std::uint64_t v = 0; v < len_keys; ++v) {
       std::uint32_t f = 0;
       std::uint64_t c = 0;
       for (std::uint64_t e = v * 10; e < v * 10 + 10; ++e) {
@@ -186,62 +264,28 @@ bool Build(const DigitsFile& file, std::uint64_t checksum, const std::string& in
       std::uint8_t* top = At<std::uint8_t>(o, h.count_at[T]);
       for (std::uint64_t v = 0; v < top_keys; ++v) top[v] = static_cast<std::uint8_t>(std::min<std::uint32_t>(upper_count[v], 255));
     }
-    upper_count.assign(count, count + keys);
+    upper_count = count;
   }
-  upper_count = {};
+  *top_scratch = ScratchMemory();
   base += kWDerive;
   bar.Set(base);
-
-  // Postings: a counting sort of the even positions by their K-digit key.
-  // Thread t takes a contiguous run of positions and writes them after those
-  // of the threads before it in every group, so each group stays ascending.
-  const std::uint64_t keys = Pow10(K);
-  const std::uint64_t m = h.posting_count;
-  std::vector<std::vector<std::uint32_t>> per(static_cast<std::size_t>(threads), std::vector<std::uint32_t>(keys, 0));
-  auto from_of = [&](int t) { return m * static_cast<std::uint64_t>(t) / static_cast<std::uint64_t>(threads); };
-  OnThreads(threads, [&](int t) {
-    std::uint32_t* c = per[static_cast<std::size_t>(t)].data();
-    const std::uint64_t to = from_of(t + 1);
-    for (std::uint64_t i = from_of(t); i < to; ++i) {
-      ++c[Value(d.data() + 2 * i, K)];
-      if (t == 0 && (i & 0xFFFFF) == 0) bar.Set(base + kWCount * static_cast<double>(i) / static_cast<double>(std::max<std::uint64_t>(to, 1)));
-    }
-  });
-  base += kWCount;
-  std::uint32_t* groups = At<std::uint32_t>(o, h.groups_at);
-  std::uint64_t run = 0;
-  for (std::uint64_t k = 0; k < keys; ++k) {
-    groups[k] = static_cast<std::uint32_t>(run);
-    for (int t = 0; t < threads; ++t) {
-      std::uint32_t c = per[static_cast<std::size_t>(t)][k];
-      per[static_cast<std::size_t>(t)][k] = static_cast<std::uint32_t>(run);  // becomes thread t's next slot
-      run += c;
-    }
-  }
-  groups[keys] = static_cast<std::uint32_t>(run);
-  std::uint32_t* postings = At<std::uint32_t>(o, h.postings_at);
-  OnThreads(threads, [&](int t) {
-    std::uint32_t* next = per[static_cast<std::size_t>(t)].data();
-    const std::uint64_t to = from_of(t + 1);
-    for (std::uint64_t i = from_of(t); i < to; ++i) {
-      postings[next[Value(d.data() + 2 * i, K)]++] = static_cast<std::uint32_t>(2 * i);
-      if (t == 0 && (i & 0xFFFFF) == 0) bar.Set(base + kWScatter * static_cast<double>(i) / static_cast<double>(std::max<std::uint64_t>(to, 1)));
-    }
-  });
-  per.clear();
+  stage("shorter tables");
 
   std::memcpy(o, &h, sizeof h);
-  if (!out->Sync(error)) {
+  const std::string tmp = index_path + ".tmp." + std::to_string(getpid());
+  if (!WriteFileDurably(tmp, out->view(), error)) {
     unlink(tmp.c_str());
     return false;
   }
-  *out = MappedFile();
+  *out = ScratchMemory();
+  stage("write");
   if (rename(tmp.c_str(), index_path.c_str()) != 0) {
     error = "cannot move the new index into place at " + index_path + ": " + std::strerror(errno);
     unlink(tmp.c_str());
     return false;
   }
   bar.Done();
+  if (options.show_progress) std::fprintf(stderr, "index stages: %s\n", stages.c_str());
   return true;
 }
 
