@@ -106,7 +106,11 @@ HttpHandle WininetLayer::Open(const Text& agent, int access_type, const Text& pr
   // With a proxy an empty bypass list is "" (no host bypasses it); a null
   // list would make WinInet read one from the system's settings.
   const bool via_proxy = access_type == inet::INTERNET_OPEN_TYPE_PROXY;
-  return Add(api_->InternetOpenA(agent.CStrOrNull(), static_cast<DWORD>(access_type),
+  // The agent is one header value: a line break would start a line of its
+  // own, so the agent ends before the first one.
+  const std::size_t line_break = agent.view().find_first_of("\r\n");
+  const Text one_line = line_break == std::string_view::npos ? agent : TextLeft(agent, static_cast<int>(line_break));
+  return Add(api_->InternetOpenA(one_line.CStrOrNull(), static_cast<DWORD>(access_type),
                                  via_proxy ? proxy.c_str() : proxy.CStrOrNull(),
                                  via_proxy ? proxy_bypass.c_str() : proxy_bypass.CStrOrNull(), flags));
 }
@@ -172,6 +176,8 @@ bool WininetLayer::Read(HttpHandle request, std::uint8_t* buffer, int size, int*
   DWORD got = 0;
   if (!api_->InternetReadFile(r->handle, buffer, static_cast<DWORD>(size), &got)) return false;
   if (got > static_cast<DWORD>(size)) return false;
+  // Sizes are 32-bit: a longer body fails the request rather than wrapping.
+  if (r->body_read + got > INT_MAX) return false;
   *count = static_cast<int>(got);
   r->body_read += got;
   if (got == 0) {

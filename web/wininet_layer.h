@@ -18,6 +18,8 @@
 // - Read is false when InternetReadFile fails, and also when the body ends
 //   before the length that the answer's Content-Length announced (the
 //   connection broke): what was read is not the whole answer.
+// - The agent ends before its first line break, and a body longer than
+//   2^31 - 1 bytes fails the request (sizes are 32-bit).
 // - QueryRawHeaders asks WinInet for the size of the raw header text first
 //   and then reads it into a buffer of that size, so the text comes whole
 //   whatever its length.

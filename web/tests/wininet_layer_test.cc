@@ -10,6 +10,7 @@
 #include "text/tests/test_print.h"
 #include "web/cookies.h"
 #include "web/fetch_page.h"
+#include "web/http_layer.h"
 #include "web/wininet_layer.h"
 
 namespace pl {
@@ -44,6 +45,30 @@ TEST(WininetFetchPage, UrlAloneIsAGetWithTheDefaultHeaderBlock) {
   EXPECT_THAT(head, HasSubstr("\r\nReferer: " + url + "\r\n"));
   EXPECT_THAT(head, HasSubstr("\r\nAccept-Language: zh-cn\r\n"));
   EXPECT_THAT(head, HasSubstr("\r\nHost: 127.0.0.1:" + std::to_string(server.port()) + "\r\n"));
+}
+
+// A line break in the agent would start a header line of its own: the
+// agent ends before it.
+TEST(WininetLayer, AgentEndsAtItsLineBreak) {
+  WinsockServer server([](const std::string&) { return HttpAnswer("200 OK", {}, "ok"); });
+  WininetLayer layer;
+  const HttpHandle session = layer.Open("A/1.0\r\nX-Injected: 1", inet::INTERNET_OPEN_TYPE_DIRECT, {}, {}, 0);
+  const HttpHandle connection =
+      layer.Connect(session, "127.0.0.1", server.port(), {}, {}, inet::INTERNET_SERVICE_HTTP, 0, 0);
+  const HttpHandle request = layer.OpenRequest(connection, "GET", "/", "HTTP/1.1", {}, inet::INTERNET_FLAG_RELOAD, 0);
+  ASSERT_TRUE(request);
+  EXPECT_TRUE(layer.Send(request, {}, 0, {}));
+  std::uint8_t buffer[64];
+  int count = 0;
+  EXPECT_TRUE(layer.Read(request, buffer, sizeof buffer, &count));
+  EXPECT_EQ(count, 2);
+  layer.Close(request);
+  layer.Close(connection);
+  layer.Close(session);
+  ASSERT_EQ(server.requests().size(), 1u);
+  const std::string head = Head(server.requests()[0]);
+  EXPECT_THAT(head, HasSubstr("\r\nUser-Agent: A/1.0\r\n"));
+  EXPECT_THAT(head, ::testing::Not(HasSubstr("X-Injected")));
 }
 
 TEST(WininetFetchPage, BodyComesWholeWithItsZeroBytes) {
