@@ -27,7 +27,6 @@ class MappedFile {
   // Maps an existing file read-only. An empty file maps to an empty view.
   static std::optional<MappedFile> OpenRead(const std::string& path, std::string& error);
   const char* data() const { return static_cast<const char*>(addr_); }
-  char* writable() { return static_cast<char*>(addr_); }
   std::uint64_t size() const { return size_; }
   std::string_view view() const { return {data(), static_cast<std::size_t>(size_)}; }
 

@@ -156,14 +156,22 @@ bool Build(const DigitsFile& file, std::uint64_t checksum, const std::string& in
   const std::uint64_t keys = Pow10(K);
   const std::uint64_t m = h.posting_count;
   auto key_at = [&](std::uint64_t i) { return Value(d.data() + 2 * i, K); };
-  std::vector<std::vector<std::uint32_t>> per(static_cast<std::size_t>(threads), std::vector<std::uint32_t>(keys, 0));
+  // Per thread: the count of each key, then its next slot (on huge pages).
+  std::vector<ScratchMemory> per_memory;
+  std::vector<std::uint32_t*> per;
+  for (int t = 0; t < threads; ++t) {
+    auto mem = ScratchMemory::Allocate(keys * 4, error);
+    if (!mem) return false;
+    per.push_back(reinterpret_cast<std::uint32_t*>(mem->data()));
+    per_memory.push_back(std::move(*mem));
+  }
   auto from_of = [&](int t) { return m * static_cast<std::uint64_t>(t) / static_cast<std::uint64_t>(threads); };
   auto share = [&](std::uint64_t i, int t) {
     const std::uint64_t from = from_of(t), to = from_of(t + 1);
     return to > from ? static_cast<double>(i - from) / static_cast<double>(to - from) : 1.0;
   };
   OnThreads(threads, [&](int t) {
-    std::uint32_t* c = per[static_cast<std::size_t>(t)].data();
+    std::uint32_t* c = per[static_cast<std::size_t>(t)];
     const std::uint64_t to = from_of(t + 1);
     for (std::uint64_t i = from_of(t); i < to; ++i) {
       if (i + kAhead < to) __builtin_prefetch(&c[key_at(i + kAhead)], 1);
@@ -173,28 +181,59 @@ bool Build(const DigitsFile& file, std::uint64_t checksum, const std::string& in
   });
   base += kWCount;
   stage("count keys");
+  // The positions go to their groups in two passes, each of them cache
+  // friendly: first into one of 1000 buckets by the key's leading digits
+  // (1000 sequential streams), with the rest of the key beside each position;
+  // then, bucket by bucket, into the groups of that bucket, which span a
+  // few megabytes. Every bucket holds thread 0's positions before thread
+  // 1's, each ascending, so every group comes out ascending.
+  const int bucket_digits = std::min(K, 3);
+  const std::uint64_t buckets = Pow10(bucket_digits);
+  const std::uint64_t per_bucket = Pow10(K - bucket_digits);  // keys in one bucket
   std::uint32_t* groups = At<std::uint32_t>(o, h.groups_at);
+  std::vector<std::vector<std::uint64_t>> bucket_next(static_cast<std::size_t>(threads), std::vector<std::uint64_t>(buckets));
   std::uint64_t run = 0;
-  for (std::uint64_t k = 0; k < keys; ++k) {
-    groups[k] = static_cast<std::uint32_t>(run);
+  for (std::uint64_t b = 0; b < buckets; ++b) {
     for (int t = 0; t < threads; ++t) {
-      std::uint32_t c = per[static_cast<std::size_t>(t)][k];
-      per[static_cast<std::size_t>(t)][k] = static_cast<std::uint32_t>(run);  // becomes thread t's next slot
-      run += c;
+      bucket_next[static_cast<std::size_t>(t)][b] = run;
+      for (std::uint64_t k = b * per_bucket; k < (b + 1) * per_bucket; ++k) run += per[static_cast<std::size_t>(t)][k];
     }
   }
+  run = 0;
+  for (std::uint64_t k = 0; k < keys; ++k) {
+    groups[k] = static_cast<std::uint32_t>(run);
+    for (int t = 0; t < threads; ++t) run += per[static_cast<std::size_t>(t)][k];
+  }
   groups[keys] = static_cast<std::uint32_t>(run);
-  std::uint32_t* postings = At<std::uint32_t>(o, h.postings_at);
+  per_memory.clear();
+  auto staged_memory = ScratchMemory::Allocate(m * 8, error);
+  if (!staged_memory) return false;
+  std::uint64_t* staged = reinterpret_cast<std::uint64_t*>(staged_memory->data());
   OnThreads(threads, [&](int t) {
-    std::uint32_t* next = per[static_cast<std::size_t>(t)].data();
+    std::uint64_t* next = bucket_next[static_cast<std::size_t>(t)].data();
     const std::uint64_t to = from_of(t + 1);
     for (std::uint64_t i = from_of(t); i < to; ++i) {
-      if (i + kAhead < to) __builtin_prefetch(&postings[next[key_at(i + kAhead)]], 1);
-      postings[next[key_at(i)]++] = static_cast<std::uint32_t>(2 * i);
-      if (t == 0 && (i & 0xFFFFF) == 0) bar.Set(base + kWScatter * share(i, t));
+      const std::uint64_t key = key_at(i);
+      staged[next[key / per_bucket]++] = (key % per_bucket) << 32 | (2 * i);
+      if (t == 0 && (i & 0xFFFFF) == 0) bar.Set(base + kWScatter / 2 * share(i, t));
     }
   });
-  per.clear();
+  std::uint32_t* postings = At<std::uint32_t>(o, h.postings_at);
+  OnThreads(threads, [&](int t) {
+    const std::uint64_t b_from = buckets * static_cast<std::uint64_t>(t) / static_cast<std::uint64_t>(threads);
+    const std::uint64_t b_to = buckets * static_cast<std::uint64_t>(t + 1) / static_cast<std::uint64_t>(threads);
+    std::vector<std::uint32_t> next(static_cast<std::size_t>(per_bucket));
+    for (std::uint64_t b = b_from; b < b_to; ++b) {
+      for (std::uint64_t k = 0; k < per_bucket; ++k) next[k] = groups[b * per_bucket + k];
+      const std::uint64_t end = groups[(b + 1) * per_bucket];
+      for (std::uint64_t j = groups[b * per_bucket]; j < end; ++j) {
+        const std::uint64_t e = staged[j];
+        postings[next[e >> 32]++] = static_cast<std::uint32_t>(e);
+      }
+      if (t == 0) bar.Set(base + kWScatter / 2 * (1 + static_cast<double>(b - b_from) / static_cast<double>(b_to - b_from)));
+    }
+  });
+  *staged_memory = ScratchMemory();
   base += kWScatter;
   stage("postings");
 

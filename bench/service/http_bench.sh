@@ -17,6 +17,7 @@ command -v wrk >/dev/null || { echo "wrk is missing: apt-get install -y wrk" >&2
 command -v nginx >/dev/null || { echo "nginx is missing: apt-get install -y nginx-light" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/pi-http-bench.XXXXXX)
+chmod 755 "$work"  # nginx workers run as another user
 svc_pid=""
 cleanup() {
   [ -n "$svc_pid" ] && kill "$svc_pid" 2>/dev/null && wait "$svc_pid" 2>/dev/null || true
@@ -44,6 +45,7 @@ target="getNextIndex.do?number=926"
 # The same page as a static file for nginx.
 mkdir -p "$work/www"
 curl -s "$svc_url$target" >"$work/www/page.html"
+chmod -R a+rX "$work/www"
 ngx_port=$(free_port)
 cat >"$work/nginx.conf" <<CONF
 worker_processes $threads;
