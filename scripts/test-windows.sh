@@ -75,6 +75,10 @@ trap cleanup EXIT
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 export DISPLAY=":$display"
 
+# One Wine server for the whole run, so that each test program starts quickly.
+/usr/lib/wine/wineserver -p
+timeout 120 "$wine" "$dir/text/tests/pl_text_tests.exe" --gtest_list_tests > /dev/null
+
 rm -rf "$dir/app-pictures"
 status=0
 ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$(nproc)" || status=$?
