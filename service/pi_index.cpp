@@ -104,7 +104,7 @@ void OnThreads(int threads, Fn fn) {
 
 // The weights of the build's stages in the progress bar, measured on a
 // billion digits.
-constexpr double kWValidate = 0.04, kWCount = 0.14, kWScatter = 0.30, kWTopHalf = 0.20, kWDerive = 0.04;
+constexpr double kWValidate = 0.04, kWCount = 0.30, kWScatter = 0.58, kWDerive = 0.08;
 
 bool Build(const DigitsFile& file, std::uint64_t checksum, const std::string& index_path,
            const IndexOptions& options, std::string& error) {
@@ -206,6 +206,23 @@ bool Build(const DigitsFile& file, std::uint64_t checksum, const std::string& in
   }
   groups[keys] = static_cast<std::uint32_t>(run);
   per_memory.clear();
+  // Length T = K + 1 comes out of the same passes: a T-digit string at an
+  // even start p is p's key and the digit after it; at an odd start p-1, the
+  // digit before and the key of p. Both digits are read in the first,
+  // sequential pass and carried beside the position, so the tables are
+  // written bucket by bucket, never read at random. Each thread owns a range
+  // of buckets, and with it the entries that either kind of start writes;
+  // the odd starts come in a pass of their own, since an odd and an even
+  // start of two threads may meet in one entry.
+  const std::uint64_t top_keys = Pow10(T);
+  auto top_scratch = ScratchMemory::Allocate(top_keys * 4, error);
+  if (!top_scratch) return false;
+  std::uint32_t* top_count = reinterpret_cast<std::uint32_t*>(top_scratch->data());
+  std::uint32_t* top_first = At<std::uint32_t>(o, h.first_at[T]);
+  constexpr std::uint64_t kNoDigit = 15;
+  // A staged entry: bits 0-31 the position, 32-35 the digit after its key
+  // (15: none), 36-39 the digit before it (15: none), 40- the key's digits
+  // after the bucket's.
   auto staged_memory = ScratchMemory::Allocate(m * 8, error);
   if (!staged_memory) return false;
   std::uint64_t* staged = reinterpret_cast<std::uint64_t*>(staged_memory->data());
@@ -213,67 +230,54 @@ bool Build(const DigitsFile& file, std::uint64_t checksum, const std::string& in
     std::uint64_t* next = bucket_next[static_cast<std::size_t>(t)].data();
     const std::uint64_t to = from_of(t + 1);
     for (std::uint64_t i = from_of(t); i < to; ++i) {
+      const std::uint64_t p = 2 * i;
       const std::uint64_t key = key_at(i);
-      staged[next[key / per_bucket]++] = (key % per_bucket) << 32 | (2 * i);
+      const std::uint64_t after = p + K < n ? static_cast<std::uint64_t>(d[p + K] - '0') : kNoDigit;
+      const std::uint64_t before = p > 0 ? static_cast<std::uint64_t>(d[p - 1] - '0') : kNoDigit;
+      staged[next[key / per_bucket]++] = (key % per_bucket) << 40 | before << 36 | after << 32 | p;
       if (t == 0 && (i & 0xFFFFF) == 0) bar.Set(base + kWScatter / 2 * share(i, t));
     }
   });
   std::uint32_t* postings = At<std::uint32_t>(o, h.postings_at);
-  OnThreads(threads, [&](int t) {
-    const std::uint64_t b_from = buckets * static_cast<std::uint64_t>(t) / static_cast<std::uint64_t>(threads);
-    const std::uint64_t b_to = buckets * static_cast<std::uint64_t>(t + 1) / static_cast<std::uint64_t>(threads);
-    std::vector<std::uint32_t> next(static_cast<std::size_t>(per_bucket));
-    for (std::uint64_t b = b_from; b < b_to; ++b) {
-      for (std::uint64_t k = 0; k < per_bucket; ++k) next[k] = groups[b * per_bucket + k];
-      const std::uint64_t end = groups[(b + 1) * per_bucket];
-      for (std::uint64_t j = groups[b * per_bucket]; j < end; ++j) {
-        const std::uint64_t e = staged[j];
-        postings[next[e >> 32]++] = static_cast<std::uint32_t>(e);
-      }
-      if (t == 0) bar.Set(base + kWScatter / 2 * (1 + static_cast<double>(b - b_from) / static_cast<double>(b_to - b_from)));
-    }
-  });
-  *staged_memory = ScratchMemory();
-  base += kWScatter;
-  stage("postings");
-
-  // Length T = K + 1 from the postings, group by group, so that the tables
-  // are written in a few streams rather than at random. A T-digit string at
-  // an even start p is p's key and the digit after it; at an odd start p-1,
-  // the digit before and the key of p. Each thread owns a range of keys, and
-  // with it the table entries that either pass writes.
-  const std::uint64_t top_keys = Pow10(T);
-  auto top_scratch = ScratchMemory::Allocate(top_keys * 4, error);
-  if (!top_scratch) return false;
-  std::uint32_t* top_count = reinterpret_cast<std::uint32_t*>(top_scratch->data());
-  std::uint32_t* top_first = At<std::uint32_t>(o, h.first_at[T]);
   for (int odd = 0; odd < 2; ++odd) {
     OnThreads(threads, [&](int t) {
-      std::uint64_t k = keys * static_cast<std::uint64_t>(t) / static_cast<std::uint64_t>(threads);
-      const std::uint64_t k_end = keys * static_cast<std::uint64_t>(t + 1) / static_cast<std::uint64_t>(threads);
-      const std::uint64_t end = groups[k_end];
-      for (std::uint64_t i = groups[k]; i < end; ++i) {
-        while (i >= groups[k + 1]) ++k;
-        if (i + kAhead < end) __builtin_prefetch(d.data() + postings[i + kAhead]);
-        const std::uint64_t p = postings[i];
-        if (!odd) {
-          if (p + T > n) continue;
-          const std::uint64_t v = k * 10 + static_cast<std::uint64_t>(d[p + K] - '0');
-          if (top_count[v]++ == 0) top_first[v] = static_cast<std::uint32_t>(p + 1);
-        } else {
-          if (p == 0) continue;
-          const std::uint64_t v = static_cast<std::uint64_t>(d[p - 1] - '0') * keys + k;
-          ++top_count[v];
-          if (top_first[v] == 0 || top_first[v] > p) top_first[v] = static_cast<std::uint32_t>(p);  // place of p-1
+      const std::uint64_t b_from = buckets * static_cast<std::uint64_t>(t) / static_cast<std::uint64_t>(threads);
+      const std::uint64_t b_to = buckets * static_cast<std::uint64_t>(t + 1) / static_cast<std::uint64_t>(threads);
+      std::vector<std::uint32_t> next(static_cast<std::size_t>(per_bucket));
+      for (std::uint64_t b = b_from; b < b_to; ++b) {
+        for (std::uint64_t k = 0; k < per_bucket; ++k) next[k] = groups[b * per_bucket + k];
+        const std::uint64_t end = groups[(b + 1) * per_bucket];
+        for (std::uint64_t j = groups[b * per_bucket]; j < end; ++j) {
+          const std::uint64_t e = staged[j];
+          const std::uint64_t low = e >> 40;
+          const std::uint64_t k = b * per_bucket + low;
+          const std::uint32_t p = static_cast<std::uint32_t>(e);
+          if (!odd) {
+            postings[next[low]++] = p;
+            const std::uint64_t after = (e >> 32) & 15;
+            if (after != kNoDigit) {
+              const std::uint64_t v = k * 10 + after;
+              if (top_count[v]++ == 0) top_first[v] = p + 1;
+            }
+          } else {
+            const std::uint64_t before = (e >> 36) & 15;
+            if (before != kNoDigit) {
+              const std::uint64_t v = before * keys + k;
+              ++top_count[v];
+              if (top_first[v] == 0 || top_first[v] > p) top_first[v] = p;  // the place of p-1
+            }
+          }
         }
-        if (t == 0 && (i & 0xFFFFF) == 0)
-          bar.Set(base + kWTopHalf * (odd + static_cast<double>(i) / static_cast<double>(std::max<std::uint64_t>(end, 1))));
+        if (t == 0)
+          bar.Set(base + kWScatter / 2 * (1 + (odd + static_cast<double>(b - b_from) / static_cast<double>(b_to - b_from)) / 2));
       }
     });
   }
-  base += 2 * kWTopHalf;
+  *staged_memory = ScratchMemory();
+  base += kWScatter;
+  stage("postings and longest table");
   bar.Set(base);
-  stage("longest table");
+
 
   // Shorter lengths from longer ones: every occurrence of an L-digit string
   // but the one that ends the digits is the start of an (L+1)-digit one.
