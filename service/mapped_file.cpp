@@ -110,7 +110,6 @@ std::optional<ScratchMemory> ScratchMemory::Allocate(std::uint64_t size, std::st
     error = "cannot get " + std::to_string(size) + " bytes of memory: " + std::strerror(errno);
     return std::nullopt;
   }
-  madvise(p, static_cast<std::size_t>(size), MADV_HUGEPAGE);  // a hint; without it pages are small
   m.addr_ = p;
   m.size_ = size;
   return m;

@@ -37,9 +37,7 @@ class MappedFile {
   int fd_ = -1;
 };
 
-// Zeroed private memory for building large tables, on huge pages where the
-// system allows them: random access over gigabytes then misses the TLB far
-// less. Unmapped on destruction.
+// Zeroed private memory for building large tables. Unmapped on destruction.
 class ScratchMemory {
  public:
   ScratchMemory() = default;

@@ -126,12 +126,7 @@ bool Build(const DigitsFile& file, std::uint64_t checksum, const std::string& in
   double base = kWValidate;
   bar.Set(base);
 
-  // The digits are read at random while building: a copy on huge pages
-  // spares a TLB miss on nearly every read, which the file map cannot.
-  auto digits_copy = ScratchMemory::Allocate(file.count(), error);
-  if (!digits_copy) return false;
-  std::memcpy(digits_copy->data(), file.digits().data(), static_cast<std::size_t>(file.count()));
-  const std::string_view d = digits_copy->view();
+  const std::string_view d = file.digits();
   const std::uint64_t n = d.size();
   Header h = LayoutFor(n);
   h.digits_file_size = file.file_size();
@@ -140,72 +135,57 @@ bool Build(const DigitsFile& file, std::uint64_t checksum, const std::string& in
   const int T = static_cast<int>(h.table_depth);
   const int K = static_cast<int>(h.key_len);
 
-  // Built in memory, then written out in one sequential pass: random writes
-  // into a file map would fault again on every page the kernel has written
-  // back in the meantime.
+  // Built in memory, then written out in one sequential pass: writes into a
+  // file map would fault again on every page the kernel has written back in
+  // the meantime. Every pass below reads and writes in a few streams, or
+  // within a few megabytes, so small pages serve as well as huge ones.
   auto out = ScratchMemory::Allocate(h.total_size, error);
   if (!out) return false;
   char* o = out->data();
 
-  // Postings: a counting sort of the even positions by their K-digit key.
-  // Thread t takes a contiguous run of positions and writes them after those
-  // of the threads before it in every group, so each group stays ascending.
-  // Keys a few positions ahead are prefetched: the counts and the slots are
-  // random accesses over megabytes to gigabytes.
-  constexpr std::uint64_t kAhead = 16;
+  // Postings: the even positions sorted by their K-digit key, ascending
+  // within each key's group, in two cache-friendly passes: first into one of
+  // 1000 buckets by the key's leading digits (1000 sequential streams), with
+  // the rest of the key beside each position; then, bucket by bucket, a
+  // counting sort into the groups of that bucket, which span a few
+  // megabytes. Thread t takes a contiguous run of positions, and in every
+  // bucket its positions follow those of the threads before it.
   const std::uint64_t keys = Pow10(K);
   const std::uint64_t m = h.posting_count;
   auto key_at = [&](std::uint64_t i) { return Value(d.data() + 2 * i, K); };
-  // Per thread: the count of each key, then its next slot (on huge pages).
-  std::vector<ScratchMemory> per_memory;
-  std::vector<std::uint32_t*> per;
-  for (int t = 0; t < threads; ++t) {
-    auto mem = ScratchMemory::Allocate(keys * 4, error);
-    if (!mem) return false;
-    per.push_back(reinterpret_cast<std::uint32_t*>(mem->data()));
-    per_memory.push_back(std::move(*mem));
-  }
   auto from_of = [&](int t) { return m * static_cast<std::uint64_t>(t) / static_cast<std::uint64_t>(threads); };
   auto share = [&](std::uint64_t i, int t) {
     const std::uint64_t from = from_of(t), to = from_of(t + 1);
     return to > from ? static_cast<double>(i - from) / static_cast<double>(to - from) : 1.0;
   };
+  const int bucket_digits = std::min(K, 3);
+  const std::uint64_t buckets = Pow10(bucket_digits);
+  const std::uint64_t per_bucket = Pow10(K - bucket_digits);  // keys in one bucket
+  std::vector<std::vector<std::uint64_t>> bucket_next(static_cast<std::size_t>(threads),
+                                                      std::vector<std::uint64_t>(buckets, 0));
   OnThreads(threads, [&](int t) {
-    std::uint32_t* c = per[static_cast<std::size_t>(t)];
+    std::uint64_t* c = bucket_next[static_cast<std::size_t>(t)].data();
     const std::uint64_t to = from_of(t + 1);
     for (std::uint64_t i = from_of(t); i < to; ++i) {
-      if (i + kAhead < to) __builtin_prefetch(&c[key_at(i + kAhead)], 1);
-      ++c[key_at(i)];
+      ++c[key_at(i) / per_bucket];
       if (t == 0 && (i & 0xFFFFF) == 0) bar.Set(base + kWCount * share(i, t));
     }
   });
   base += kWCount;
-  stage("count keys");
-  // The positions go to their groups in two passes, each of them cache
-  // friendly: first into one of 1000 buckets by the key's leading digits
-  // (1000 sequential streams), with the rest of the key beside each position;
-  // then, bucket by bucket, into the groups of that bucket, which span a
-  // few megabytes. Every bucket holds thread 0's positions before thread
-  // 1's, each ascending, so every group comes out ascending.
-  const int bucket_digits = std::min(K, 3);
-  const std::uint64_t buckets = Pow10(bucket_digits);
-  const std::uint64_t per_bucket = Pow10(K - bucket_digits);  // keys in one bucket
-  std::uint32_t* groups = At<std::uint32_t>(o, h.groups_at);
-  std::vector<std::vector<std::uint64_t>> bucket_next(static_cast<std::size_t>(threads), std::vector<std::uint64_t>(buckets));
+  stage("count buckets");
+  std::vector<std::uint64_t> bucket_start(buckets + 1);
   std::uint64_t run = 0;
   for (std::uint64_t b = 0; b < buckets; ++b) {
+    bucket_start[b] = run;
     for (int t = 0; t < threads; ++t) {
-      bucket_next[static_cast<std::size_t>(t)][b] = run;
-      for (std::uint64_t k = b * per_bucket; k < (b + 1) * per_bucket; ++k) run += per[static_cast<std::size_t>(t)][k];
+      const std::uint64_t c = bucket_next[static_cast<std::size_t>(t)][b];
+      bucket_next[static_cast<std::size_t>(t)][b] = run;  // becomes thread t's next slot
+      run += c;
     }
   }
-  run = 0;
-  for (std::uint64_t k = 0; k < keys; ++k) {
-    groups[k] = static_cast<std::uint32_t>(run);
-    for (int t = 0; t < threads; ++t) run += per[static_cast<std::size_t>(t)][k];
-  }
-  groups[keys] = static_cast<std::uint32_t>(run);
-  per_memory.clear();
+  bucket_start[buckets] = run;
+  std::uint32_t* groups = At<std::uint32_t>(o, h.groups_at);
+  groups[keys] = static_cast<std::uint32_t>(m);
   // Length T = K + 1 comes out of the same passes: a T-digit string at an
   // even start p is p's key and the digit after it; at an odd start p-1, the
   // digit before and the key of p. Both digits are read in the first,
@@ -245,9 +225,20 @@ bool Build(const DigitsFile& file, std::uint64_t checksum, const std::string& in
       const std::uint64_t b_to = buckets * static_cast<std::uint64_t>(t + 1) / static_cast<std::uint64_t>(threads);
       std::vector<std::uint32_t> next(static_cast<std::size_t>(per_bucket));
       for (std::uint64_t b = b_from; b < b_to; ++b) {
-        for (std::uint64_t k = 0; k < per_bucket; ++k) next[k] = groups[b * per_bucket + k];
-        const std::uint64_t end = groups[(b + 1) * per_bucket];
-        for (std::uint64_t j = groups[b * per_bucket]; j < end; ++j) {
+        const std::uint64_t start = bucket_start[b], end = bucket_start[b + 1];
+        if (!odd) {
+          // The bucket's groups: counted, then laid out one after another.
+          std::fill(next.begin(), next.end(), 0);
+          for (std::uint64_t j = start; j < end; ++j) ++next[staged[j] >> 40];
+          std::uint64_t at = start;
+          for (std::uint64_t k = 0; k < per_bucket; ++k) {
+            const std::uint32_t c = next[k];
+            groups[b * per_bucket + k] = static_cast<std::uint32_t>(at);
+            next[k] = static_cast<std::uint32_t>(at);
+            at += c;
+          }
+        }
+        for (std::uint64_t j = start; j < end; ++j) {
           const std::uint64_t e = staged[j];
           const std::uint64_t low = e >> 40;
           const std::uint64_t k = b * per_bucket + low;
