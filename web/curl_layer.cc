@@ -301,8 +301,13 @@ bool CurlLayer::Send(HttpHandle request, const Text& headers, int headers_length
   const bool secure = (r->flags & inet::INTERNET_FLAG_SECURE) != 0;
   std::string url = secure ? "https://" : "http://";
   const bool ipv6 = c.host.view().find(':') != std::string_view::npos && c.host.view().front() != '[';
-  url += ipv6 ? "[" + c.host.str() + "]" : c.host.str();
-  url += ":" + std::to_string(c.port);
+  // Appended piece by piece: GCC 12 at -O3 misreads "x" + std::string as
+  // an overlapping copy (-Wrestrict).
+  if (ipv6) url += '[';
+  url += c.host.view();
+  if (ipv6) url += ']';
+  url += ':';
+  url += std::to_string(c.port);
   url += r->path.str();
   if (api.easy_setopt(easy, CURLOPT_URL, url.c_str()) != CURLE_OK) return false;
   api.easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
