@@ -26,12 +26,12 @@ mkdir -p "$data"
 
 answers() {
   # The service answers when a place lookup comes back with status 200.
-  exec 3<>"/dev/tcp/$host/$port" 2>/dev/null || return 1
-  printf 'GET /getNumber.do?index=1 HTTP/1.1\r\nHost: %s\r\nConnection: close\r\n\r\n' "$host" >&3
-  local status
-  IFS= read -r -t 5 status <&3 || true
-  exec 3<&- 3>&-
-  [[ $status == "HTTP/1.1 200"* ]]
+  (
+    exec 3<>"/dev/tcp/$host/$port" || exit 1
+    printf 'GET /getNumber.do?index=1 HTTP/1.1\r\nHost: %s\r\nConnection: close\r\n\r\n' "$host" >&3
+    IFS= read -r -t 5 status <&3 || exit 1
+    [[ $status == "HTTP/1.1 200"* ]]
+  ) 2>/dev/null
 }
 
 started=""
