@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the programs
 # need, skipping those already present. Each folder lists its own packages
-# in packages.txt (one a line, # starts a comment).
+# in packages.txt (names separated by blanks or lines, # starts a comment).
+#
+#   bash scripts/deps.sh              # every folder's packages.txt
+#   bash scripts/deps.sh LIST...      # only the packages of these lists
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-mapfile -t wanted < <(cat scripts/packages.txt */packages.txt 2>/dev/null | sed 's/#.*//' | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
+if [ $# -gt 0 ]; then
+  lists=("$@")
+else
+  lists=(scripts/packages.txt */packages.txt)
+fi
+mapfile -t wanted < <(cat "${lists[@]}" | sed 's/#.*//' | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
 missing=()
 for p in "${wanted[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

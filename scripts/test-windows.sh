@@ -8,25 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Packages, skipping those already present (as scripts/deps.sh does).
-mapfile -t wanted < <(sed 's/#.*//' scripts/packages-windows.txt | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
-missing=()
-for p in "${wanted[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "These packages are missing. Install them once, then run this again:" >&2
-    echo "  sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
-    exit 1
-  fi
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+bash scripts/deps.sh scripts/packages-windows.txt
 
 dir=build/windows
 wine=/usr/lib/wine/wine64
