@@ -1,12 +1,7 @@
 // main_window.h: the main window on Qt, built from the window definition
 // (app/window_definition.h), with the three buttons wired to their handlers.
 //
-//   pl::WindowServices s;
-//   s.fetch = [](const pl::Text& url) { return pl::FetchPage(url); };
-//   s.base_address = "http://127.0.0.1:8314/";
-//   s.open_address = pl::OpenInBrowser;
-//   s.profile_address = "https://...";
-//   pl::MainWindow w(std::move(s));
+//   pl::MainWindow w(pl::ProgramServices(pl::OpenInBrowser));  // app/window_services.h
 //   w.ShowCentred();
 //
 // Each control is a widget whose object name is the control's name (UTF-8),
@@ -26,16 +21,10 @@
 #include "app/lookup.h"
 #include "app/qt/tab_control.h"
 #include "app/window_definition.h"
+#include "app/window_services.h"
 #include "text/text.h"
 
 namespace pl {
-
-struct WindowServices {
-  FetchFunction fetch;
-  Text base_address;
-  std::function<void(const Text&)> open_address;  // 按钮3; its failure is silent
-  Text profile_address;
-};
 
 // Asks the desktop to open the address in the default web browser; a failure
 // to open it is ignored.

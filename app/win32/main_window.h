@@ -2,12 +2,7 @@
 // definition (app/window_definition.h), with the three buttons wired to
 // their handlers.
 //
-//   pl::WindowServices s;
-//   s.fetch = [](const pl::Text& url) { return pl::FetchPage(url); };
-//   s.base_address = "http://127.0.0.1:8314/";
-//   s.open_address = pl::OpenInBrowser;
-//   s.profile_address = "https://...";
-//   pl::MainWindow w(std::move(s));
+//   pl::MainWindow w(pl::ProgramServices(pl::OpenInBrowser));  // app/window_services.h
 //   w.ShowCentred();
 //   return pl::RunMessageLoop(w);
 //
@@ -35,16 +30,10 @@
 #include "app/controls.h"
 #include "app/lookup.h"
 #include "app/window_definition.h"
+#include "app/window_services.h"
 #include "text/text.h"
 
 namespace pl {
-
-struct WindowServices {
-  FetchFunction fetch;
-  Text base_address;
-  std::function<void(const Text&)> open_address;  // 按钮3; its failure is silent
-  Text profile_address;
-};
 
 // Asks the shell to "open" the address (the default web browser); the
 // result is not examined.
