@@ -1,5 +1,7 @@
 #include "pi_compute.h"
 
+#include "multiply.h"
+
 #include <gmpxx.h>
 #include <unistd.h>
 
@@ -49,46 +51,6 @@ constexpr unsigned long kB = 545140134;
 constexpr unsigned long kC3Over24 = 10939058860032000UL;  // 640320^3 / 24
 constexpr double kDigitsPerTerm = 14.181647462725477;     // log10(640320^3 / 1728)
 constexpr double kLog2Of10 = 3.321928094887362;
-
-// Operands smaller than this many limbs are multiplied on one thread.
-constexpr std::size_t kParallelMulLimbs = 20000;
-
-std::size_t Limbs(const mpz_class& x) { return mpz_size(x.get_mpz_t()); }
-
-// r = x * y, with the larger operand cut into `threads` pieces multiplied at
-// once. r may alias neither x nor y.
-void ParallelMul(mpz_class& r, const mpz_class& x, const mpz_class& y, unsigned threads) {
-  const mpz_class& big = Limbs(x) >= Limbs(y) ? x : y;
-  const mpz_class& small = Limbs(x) >= Limbs(y) ? y : x;
-  if (threads < 2 || Limbs(small) < kParallelMulLimbs) {
-    mpz_mul(r.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t());
-    return;
-  }
-  const std::size_t limbs = Limbs(big);
-  const std::size_t piece_limbs = (limbs + threads - 1) / threads;
-  const mp_bitcnt_t piece_bits = piece_limbs * GMP_NUMB_BITS;
-  const mp_limb_t* data = mpz_limbs_read(big.get_mpz_t());
-  const bool negative = mpz_sgn(big.get_mpz_t()) < 0;
-  std::vector<mpz_class> parts(threads);
-  std::vector<std::future<void>> jobs;
-  for (unsigned i = 0; i < threads; ++i) {
-    const std::size_t start = std::min(limbs, piece_limbs * i);
-    const auto len = static_cast<mp_size_t>(std::min(piece_limbs, limbs - start));
-    jobs.push_back(std::async(std::launch::async, [&, start, len, i] {
-      // A read-only view of the piece's limbs: no copy of the operand.
-      mpz_t piece;
-      mpz_roinit_n(piece, data + start, negative ? -len : len);
-      mpz_mul(parts[i].get_mpz_t(), piece, small.get_mpz_t());
-    }));
-  }
-  for (auto& j : jobs) j.get();
-  r = 0;
-  for (unsigned i = threads; i-- > 0;) {
-    mpz_mul_2exp(r.get_mpz_t(), r.get_mpz_t(), piece_bits);
-    mpz_add(r.get_mpz_t(), r.get_mpz_t(), parts[i].get_mpz_t());
-    parts[i] = 0;
-  }
-}
 
 // Runs a and b, on two threads when `parallel`.
 template <class A, class B>
@@ -374,18 +336,18 @@ void Series(std::uint64_t a, std::uint64_t b, bool need_p, unsigned threads, Ser
   // T = T(a,m) Q(m,b) + P(a,m) T(m,b); Q = Q(a,m) Q(m,b); P = P(a,m) P(m,b).
   mpz_class tmp;
   if (threads > 1) {
-    ParallelMul(tmp, out.T, right.Q, threads);
+    Multiply(tmp, out.T, right.Q, threads);
     out.T = 0;
-    ParallelMul(out.T, out.P, right.T, threads);
+    Multiply(out.T, out.P, right.T, threads);
     right.T = 0;
     mpz_add(out.T.get_mpz_t(), out.T.get_mpz_t(), tmp.get_mpz_t());
     tmp = 0;
-    ParallelMul(tmp, out.Q, right.Q, threads);
+    Multiply(tmp, out.Q, right.Q, threads);
     out.Q.swap(tmp);
     tmp = 0;
     right.Q = 0;
     if (need_p) {
-      ParallelMul(tmp, out.P, right.P, threads);
+      Multiply(tmp, out.P, right.P, threads);
       out.P.swap(tmp);
     } else {
       out.P = 0;
@@ -476,7 +438,7 @@ class Converter {
 
     // Right: frac(f * 10^k), cut to the bits n - k digits need.
     mpz_class y;
-    ParallelMul(y, F, powers_[j], threads);
+    Multiply(y, F, powers_[j], threads);
     F = 0;
     mpz_tdiv_r_2exp(y.get_mpz_t(), y.get_mpz_t(), p);
     CheckCut(y, p);
@@ -597,7 +559,7 @@ void ComputePiDigits(std::uint64_t count, unsigned threads, DigitSink& sink, Pro
     };
     const std::int64_t shift = cut(left.P) + cut(right.T) - cut(right.Q) - e;
     mpz_class num;
-    ParallelMul(num, left.P, right.T, threads);
+    Multiply(num, left.P, right.T, threads);
     if (shift >= 0)
       mpz_mul_2exp(num.get_mpz_t(), num.get_mpz_t(), static_cast<mp_bitcnt_t>(shift));
     else
@@ -632,7 +594,7 @@ void ComputePiDigits(std::uint64_t count, unsigned threads, DigitSink& sink, Pro
   // X = 426880 S R / 2^(b+32) = pi 2^b, within a few units of pi 2^b.
   mpz_class X;
   mpz_mul_ui(R.get_mpz_t(), R.get_mpz_t(), 426880);
-  ParallelMul(X, S, R, threads);
+  Multiply(X, S, R, threads);
   S = 0;
   R = 0;
   mpz_tdiv_q_2exp(X.get_mpz_t(), X.get_mpz_t(), b + 32);
